@@ -1,0 +1,214 @@
+// The emulated host: plays the closed host for a plugin of this interface.
+// It hands out entry points by name, keeps strings and objects with strict
+// reference counts in a ledger, registers what the plugin registers and calls
+// registered procedures exactly as the host does (i386 cdecl).
+//
+// One Host lives in a process at a time (the entry points it hands out find it
+// through Host::Current()). A plugin keeps what it found for the life of the
+// process, so each host configuration runs in a fresh process (RunChild).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "layout.h"
+
+namespace emu {
+
+// Encoding values of the plugin interface.
+enum : uint32_t {
+    kMacRoman = 0,
+    kUTF16 = 0x100,
+    kWindows = 0x500,
+    kASCII = 0x600,
+    kUTF8 = 0x08000100,
+    kUTF32 = 0x0C000100,
+    kRaw = 0xFFFF,
+};
+
+struct Config {
+    std::set<std::string> missing;            // entry points the host lacks
+    bool utf16Bom = false;                    // UTF-16 conversions start with a mark
+    bool utf16SwappedBom = false;             // ... with the swapped mark 0xFFFE
+    std::map<std::string, int> newInstanceLimit;  // class name -> instances allowed
+    std::map<std::string, int> failAfter;     // entry point -> successful calls allowed
+    bool reallyFree = false;                  // free released records (benchmarks)
+};
+
+// One parsed declaration, "Name(byref a as string, b as integer = 0) as T".
+struct Param {
+    bool byref = false;
+    std::string name, type, defaultText;
+};
+struct Decl {
+    std::string name, result;  // result "" for none
+    std::vector<Param> params;
+    bool ok = false;
+    std::string error;
+};
+Decl ParseDecl(const std::string& text);
+std::string Lower(std::string s);
+
+// A value crossing the boundary, by the declared type.
+struct Value {
+    enum Kind { None, Int, Int64, Double, Bool, Handle, Ref } kind = None;
+    int32_t i = 0;
+    int64_t l = 0;
+    double d = 0;
+    bool b = false;
+    void* h = nullptr;    // string / object handle (Handle) or address (Ref)
+    static Value I(int32_t v) { Value x; x.kind = Int; x.i = v; return x; }
+    static Value L(int64_t v) { Value x; x.kind = Int64; x.l = v; return x; }
+    static Value D(double v) { Value x; x.kind = Double; x.d = v; return x; }
+    static Value B(bool v) { Value x; x.kind = Bool; x.b = v; return x; }
+    static Value H(const void* v) { Value x; x.kind = Handle; x.h = (void*)v; return x; }
+    static Value R(void* p) { Value x; x.kind = Ref; x.h = p; return x; }
+};
+
+// Host-side class of objects (the plugin's or the host's own).
+struct HostClass {
+    std::string name;
+    HostClass* parent = nullptr;
+    ClassDef* def = nullptr;      // the plugin's definition, for plugin classes
+    uint32_t dataOffset = 0;
+    uint32_t dataSize = 0;
+    int kind = 0;                 // ObjectKind below
+};
+
+enum ObjectKind { kPluginObject, kPlainObject, kFolderItem, kMemoryBlock, kArray, kVariant, kException };
+
+// What the plugin registered, in order.
+struct Registry {
+    std::vector<long> versions;            // RegisterPluginVersion arguments
+    std::vector<ClassDef*> classes;
+    std::vector<ClassDef*> extensions;
+    std::vector<MethodDef*> methods;       // global methods
+    std::vector<std::string> order;        // "class X", "extension X", "method D"
+};
+
+struct Leak {
+    const void* handle;
+    std::string what;
+};
+
+class Host {
+public:
+    explicit Host(Config config = Config());
+    ~Host();
+    Host(const Host&) = delete;
+    static Host& Current();
+
+    // ---- resolver ---------------------------------------------------------
+    static void* Resolver(const char* name);
+    void* Resolve(const char* name);
+    int Lookups(const std::string& name) const;
+    std::vector<std::string> EntryPointNames() const;
+    Config& config() { return config_; }
+    // Calls of entry points in order (name only), and the words of the calls
+    // that reached recording entry points.
+    std::vector<std::string> calls;
+    std::map<std::string, std::vector<uint32_t>> recorded;
+
+    // ---- the plugin -------------------------------------------------------
+    bool Load(const std::string& path, std::string* error);
+    void* PluginHandle() const { return dl_; }
+    // Address of an exported function or data of the plugin, by its plain
+    // name or its demangled C++ signature ("REALLockString(REALstringStruct*)").
+    void* Symbol(const std::string& name);
+    Registry& registry() { return registry_; }
+    HostClass* FindClass(const std::string& name);
+    // Registered members, by declaration text or name (first match).
+    const MethodDef* GlobalMethod(const std::string& declOrName, int argc = -1);
+    const MethodDef* ClassMethod(const std::string& cls, const std::string& declOrName, bool shared, int argc = -1);
+    const MethodDef* ExtensionMethod(const std::string& declOrName, int argc = -1);
+    const PropertyDef* Property(const std::string& cls, const std::string& name);
+
+    // Calls a registered procedure as the host does; `self` first for
+    // instance and extension methods. A returned handle carries one reference
+    // that now belongs to the caller.
+    Value Call(const MethodDef* m, const std::vector<Value>& args, void* self = nullptr);
+    Value CallGlobal(const std::string& declOrName, const std::vector<Value>& args);
+    Value GetProp(void* obj, const std::string& name);
+    void SetProp(void* obj, const std::string& name, const Value& v);
+
+    // ---- strings ----------------------------------------------------------
+    StringRec* NewString(const std::string& bytes, uint32_t encoding);
+    std::string Bytes(const void* s);       // "" for nil
+    uint32_t Encoding(const void* s);
+    StringRec* Convert(StringRec* s, uint32_t encoding);
+
+    // ---- objects ----------------------------------------------------------
+    HostClass* DefineClass(const std::string& name, const std::string& parent = "Object");
+    void* NewObject(HostClass* cls);
+    void* NewObject(const std::string& cls);
+    HostClass* ClassOf(const void* obj);
+    char* DataOf(void* obj);                 // plugin instance data
+    void* NewMemoryBlock(int size);          // nil for a negative size
+    void* MemoryBlockOver(void* bytes);      // size unknown (-1)
+    std::string BlockBytes(void* block);
+    void* FolderItem(const std::string& path);   // real path
+    void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
+    std::string PathOf(void* item);
+    // Arrays: type codes are the host's variant types (2 integer, 8 string, 9 object).
+    void* NewArray(int elementType, int count);
+    void SetElement(void* array, int index, const Value& v);   // takes its own reference
+    void* NewVariant(int type, const Value& v);
+    std::vector<void*> raised;               // exceptions raised, references held by the host
+
+    // ---- references -------------------------------------------------------
+    void Lock(const void* h);
+    void Unlock(const void* h);
+    int RefCount(const void* h) const;       // -1 for unknown or released
+    bool Alive(const void* h) const;
+    uint64_t Mark() const { return serial_; }
+    std::vector<Leak> LiveSince(uint64_t mark) const;
+    std::vector<std::string> violations;
+
+    // internal, used by the entry points
+    struct Entry {
+        bool object = false;
+        int refs = 0;
+        bool released = false;
+        uint64_t serial = 0;
+        size_t size = 0;
+        std::string what;
+    };
+    Entry* Check(const void* h, const char* who);
+    bool CountCall(const char* name);        // false: the configured failure
+    void ReleaseNow(void* h);
+    std::map<const void*, Entry> ledger;
+
+private:
+    void Destroy(void* h);
+    void DrainDestructions();
+    void Bury(void* h, Entry& e);
+
+    Config config_;
+    Registry registry_;
+    std::map<std::string, int> lookups_;
+    std::map<std::string, int> callCounts_;
+    std::map<std::string, std::unique_ptr<HostClass>> classes_;   // by lower-case name
+    std::vector<void*> pendingDestroy_;
+    bool destroying_ = false;
+    uint64_t serial_ = 0;
+    void* dl_ = nullptr;
+    std::string path_;
+    std::map<std::string, void*> symbols_;
+    std::vector<void*> graveyard_;
+    friend struct Internals;
+};
+
+// Runs fn in a child process and returns its exit status (-signal when it
+// died of a signal); the child's standard output and error are collected in
+// *output when output is given.
+int RunChild(const std::function<int()>& fn, std::string* output = nullptr);
+
+// A readable listing of what a plugin registered.
+std::string DescribeRegistry(Host& host);
+
+}  // namespace emu

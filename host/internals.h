@@ -1,0 +1,46 @@
+// Shared between the emulated host's own files: the host-side data of its
+// own classes and the entry-point table.
+#pragma once
+
+#include "host.h"
+
+namespace emu {
+
+struct FolderPayload {
+    std::string path;            // real item: its absolute path
+    bool synthetic = false;
+    std::string name, displayName;
+    void* parent = nullptr;      // synthetic item: its parent (one reference)
+};
+
+struct BlockPayload {
+    char* data = nullptr;
+    int32_t size = 0;            // -1: size unknown (made from a pointer)
+    bool owned = false;
+};
+
+struct ArrayPayload {
+    int type = 0;                // element type: 2, 3, 5, 8, 9, 11
+    int count = 0;
+};
+
+struct VariantPayload {
+    int type = 0;
+    Value value;                 // Handle values hold one reference
+};
+
+struct ExceptionPayload {
+    StringRec* message = nullptr;
+};
+
+template <class T> T* PayloadOf(void* obj) { return (T*)((ObjectHeader*)obj)->payload; }
+int ElementSize(int type);
+void DestroyPayload(Host& host, ObjectHeader* o);
+
+struct EntryPoint {
+    const char* name;
+    void* address;
+};
+const std::vector<EntryPoint>& EntryPoints();
+
+}  // namespace emu
