@@ -149,6 +149,10 @@ Value Invoke(void* fn, std::vector<uint32_t> w, const std::string& result) {
 
 }  // namespace
 
+Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result) {
+    return Invoke(fn, words, result);
+}
+
 Value Host::Call(const MethodDef* m, const std::vector<Value>& args, void* self) {
     if (m == nullptr) return Value();
     Decl d = ParseDecl(m->declaration);

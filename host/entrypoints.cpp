@@ -43,6 +43,10 @@ double GetRBVersion() {
 long RegisterClass(ClassDef* def) {
     Host& h = H();
     h.CountCall("PluginRegisterClass");
+    if (def == nullptr || def->name == nullptr) {
+        h.violations.push_back("PluginRegisterClass: a definition without a name");
+        return -1;
+    }
     HostClass* cls = h.DefineClass(def->name);
     cls->kind = kPluginObject;
     cls->def = def;
@@ -136,7 +140,6 @@ void* Instantiate(HostClass* cls) {
     default: break;
     }
     ObjectHeader* o = (ObjectHeader*)h.NewObject(cls);
-    if (cls->kind == kException) o->payload = new ExceptionPayload;
     if (cls->kind == kPluginObject && cls->def && cls->def->constructor)
         ((void (*)(void*))cls->def->constructor)(o);
     return o;
@@ -590,7 +593,7 @@ int Host::Lookups(const std::string& name) const {
     return it == lookups_.end() ? 0 : it->second;
 }
 
-std::vector<std::string> Host::EntryPointNames() const {
+std::vector<std::string> Host::EntryPointNames() {
     std::vector<std::string> names;
     for (const EntryPoint& e : EntryPoints()) names.push_back(e.name);
     return names;

@@ -322,6 +322,7 @@ void* Host::NewObject(HostClass* cls) {
     e.serial = serial_;
     e.size = size;
     e.what = cls->name + " #" + std::to_string(serial_);
+    if (cls->kind == kException) o->payload = new ExceptionPayload;
     return o;
 }
 

@@ -107,7 +107,7 @@ public:
     static void* Resolver(const char* name);
     void* Resolve(const char* name);
     int Lookups(const std::string& name) const;
-    std::vector<std::string> EntryPointNames() const;
+    static std::vector<std::string> EntryPointNames();
     Config& config() { return config_; }
     // Calls of entry points in order (name only), and the words of the calls
     // that reached recording entry points.
@@ -202,6 +202,11 @@ private:
     std::vector<void*> graveyard_;
     friend struct Internals;
 };
+
+// Calls a cdecl procedure with the given stack words and reads its result as
+// the declared type says ("" for none; "integer", "int64", "double",
+// "boolean", anything else a handle).
+Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
 
 // Runs fn in a child process and returns its exit status (-signal when it
 // died of a signal); the child's standard output and error are collected in

@@ -1,0 +1,89 @@
+#include "support.h"
+
+#include <unistd.h>
+
+namespace tkz {
+
+uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }
+
+bool InCI() {
+    const char* ci = getenv("CI");
+    return ci != nullptr && *ci != 0 && std::string(ci) != "false" && std::string(ci) != "0";
+}
+
+void* Session::Str(const std::string& bytes, uint32_t encoding) { return Own(host.NewString(bytes, encoding)); }
+
+void* Session::Own(void* handle) {
+    if (handle) owned.push_back(handle);
+    return handle;
+}
+
+void* Session::New(const std::string& cls) { return Own(host.NewObject(cls)); }
+
+emu::Value Session::Call(const std::string& declOrName, const std::vector<emu::Value>& args) {
+    const emu::MethodDef* m = host.GlobalMethod(declOrName, (int)args.size());
+    EXPECT_NE(m, nullptr) << "no global method " << declOrName;
+    emu::Value v = host.Call(m, args);
+    if (v.kind == emu::Value::Handle) Own(v.h);
+    return v;
+}
+
+emu::Value Session::Method(void* self, const std::string& cls, const std::string& declOrName,
+                           const std::vector<emu::Value>& args) {
+    const emu::MethodDef* m = host.ClassMethod(cls, declOrName, self == nullptr, (int)args.size());
+    if (m == nullptr) m = host.ExtensionMethod(declOrName, (int)args.size());
+    EXPECT_NE(m, nullptr) << "no method " << cls << "." << declOrName;
+    emu::Value v = host.Call(m, args, self);
+    if (v.kind == emu::Value::Handle) Own(v.h);
+    return v;
+}
+
+emu::Value Session::Prop(void* obj, const std::string& name) {
+    emu::Value v = host.GetProp(obj, name);
+    if (v.kind == emu::Value::Handle) Own(v.h);
+    return v;
+}
+
+void* Session::Sym(const std::string& name) {
+    void* p = host.Symbol(name);
+    EXPECT_NE(p, nullptr) << "the plugin exports no " << name;
+    return p;
+}
+
+emu::Value Session::Words(const std::string& signature, const std::vector<uint32_t>& words,
+                          const std::string& result) {
+    void* fn = Sym(signature);
+    if (fn == nullptr) return emu::Value();
+    return emu::CallWords(fn, words, result);
+}
+
+int Session::Calls(const std::string& entry) const {
+    int n = 0;
+    for (const std::string& c : host.calls) n += c == entry;
+    return n;
+}
+
+void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body) {
+    std::string output;
+    int rc = emu::RunChild(
+        [&] {
+            emu::Host host(config);
+            std::string error;
+            if (!host.Load(TKZ_PLUGIN, &error)) {
+                ADD_FAILURE() << error;
+                return 1;
+            }
+            {
+                Session s{host, {}};
+                body(s);
+                for (void* h : s.owned) host.Unlock(h);
+            }
+            for (const emu::Leak& l : host.LiveSince(0)) ADD_FAILURE() << "still alive at the end: " << l.what;
+            for (const std::string& v : host.violations) ADD_FAILURE() << "reference fault: " << v;
+            return ::testing::Test::HasFailure() ? 1 : 0;
+        },
+        &output);
+    if (rc != 0) ADD_FAILURE() << "in the test's host process (exit " << rc << "):\n" << output;
+}
+
+}  // namespace tkz
