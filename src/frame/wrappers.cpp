@@ -6,11 +6,10 @@
 
 #include <string.h>
 
-extern "C" {
 REALResolver gResolver = nullptr;
 
+// An exported forwarder for code that wants the resolver without a slot.
 void* HCallResolver(const char* name) { return gResolver(name); }
-}
 
 namespace {
 

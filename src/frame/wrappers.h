@@ -8,10 +8,8 @@
 
 struct REALevent;
 
-extern "C" {
-extern REALResolver gResolver;
+extern "C" REALResolver gResolver;
 void* HCallResolver(const char* name);
-}
 
 #define W(id, R, name, host, params, args) R name params;
 #define WX(id, R, name, host, params, hparams, args, refuse, missing) R name params;

@@ -1,8 +1,47 @@
-// Master volume and mute. Not built yet: the setters do nothing; the getters
-// answer 0.0 and false, as they always will on this platform.
+// Master volume through the ALSA simple mixer of the card "default". Only
+// SetSoundVolumeTKZ does real work: it opens, loads, sets and closes the mixer
+// on every call and reports nothing. The other seven answer fixed values on
+// this platform: the per-channel and mute setters do nothing, the getters
+// answer 0.0 and false.
 #include "volume.h"
 
-void SetSoundVolumeTKZ(double) {}
+#include <alsa/asoundlib.h>
+#include <math.h>
+#include <string.h>
+
+namespace {
+
+// max x percent truncated toward zero; a product outside the 32-bit range,
+// and NaN, become INT32_MIN, checked before converting so that the
+// conversion itself is always defined.
+long ScaledVolume(long max, double percent) {
+    double value = (double)max * percent;
+    if (!(value > -2147483649.0 && value < 2147483648.0)) return (long)INT32_MIN;
+    return (long)value;
+}
+
+}  // namespace
+
+void SetSoundVolumeTKZ(double percent) {
+    snd_mixer_t* handle = nullptr;
+    long min = 0, max = 0;
+    if (snd_mixer_open(&handle, 0) != 0) return;
+    snd_mixer_attach(handle, "default");
+    snd_mixer_selem_register(handle, nullptr, nullptr);
+    snd_mixer_load(handle);
+    size_t idSize = snd_mixer_selem_id_sizeof();
+    snd_mixer_selem_id_t* id = (snd_mixer_selem_id_t*)__builtin_alloca(idSize);
+    memset(id, 0, idSize);
+    snd_mixer_selem_id_set_index(id, 0);
+    snd_mixer_selem_id_set_name(id, "Master");
+    snd_mixer_elem_t* element = snd_mixer_find_selem(handle, id);
+    if (element != nullptr) {
+        snd_mixer_selem_get_playback_volume_range(element, &min, &max);
+        snd_mixer_selem_set_playback_volume_all(element, ScaledVolume(max, percent));
+    }
+    snd_mixer_close(handle);
+}
+
 double GetSoundVolumeTKZ() { return 0.0; }
 void SetSoundVolumeLeftTKZ(double) {}
 double GetSoundVolumeLeftTKZ() { return 0.0; }
