@@ -78,9 +78,16 @@ void RunFresh(const emu::Config& config, const std::function<void(Session&)>& bo
                 body(s);
                 for (void* h : s.owned) host.Unlock(h);
             }
-            for (const emu::Leak& l : host.LiveSince(0)) ADD_FAILURE() << "still alive at the end: " << l.what;
-            for (const std::string& v : host.violations) ADD_FAILURE() << "reference fault: " << v;
-            return ::testing::Test::HasFailure() ? 1 : 0;
+            // Reported on standard output as well: the parent shows the
+            // child's output with its verdict.
+            std::vector<std::string> faults;
+            for (const emu::Leak& l : host.LiveSince(0)) faults.push_back("still alive at the end: " + l.what);
+            for (const std::string& v : host.violations) faults.push_back("reference fault: " + v);
+            for (const std::string& f : faults) {
+                printf("%s\n", f.c_str());
+                ADD_FAILURE() << f;
+            }
+            return ::testing::Test::HasFailure() || !faults.empty() ? 1 : 0;
         },
         &output);
     if (rc != 0) ADD_FAILURE() << "in the test's host process (exit " << rc << "):\n" << output;
