@@ -337,10 +337,7 @@ void Host::SetProp(void* obj, const std::string& name, const Value& v) {
     HostClass* c = ClassOf(obj);
     if (c == nullptr) return;
     if (c->kind == kException && Lower(name) == "message") {
-        ExceptionPayload* p = PayloadOf<ExceptionPayload>(obj);
-        if (v.h) Lock(v.h);
-        if (p->message) Unlock(p->message);
-        p->message = (StringRec*)v.h;
+        StoreHandle(&PayloadOf<ExceptionPayload>(obj)->message, v.h);
         return;
     }
     if (c->kind != kPluginObject) return;
@@ -364,11 +361,7 @@ void Host::SetProp(void* obj, const std::string& name, const Value& v) {
     case Kind::Boolean: *at = v.b ? 1 : 0; break;
     case Kind::Double: memcpy(at, &v.d, 8); break;
     case Kind::String: {
-        void* old;
-        memcpy(&old, at, 4);
-        if (v.h) Lock(v.h);
-        if (old) Unlock(old);
-        memcpy(at, &v.h, 4);
+        StoreHandle(at, v.h);
         break;
     }
     default: memcpy(at, &v.i, 4); break;

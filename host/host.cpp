@@ -96,6 +96,14 @@ void Host::Unlock(const void* h) {
     if (--e->refs == 0) ReleaseNow((void*)h);
 }
 
+void Host::StoreHandle(void* slot, void* handle) {
+    void* old;
+    memcpy(&old, slot, 4);
+    if (handle) Lock(handle);
+    if (old) Unlock(old);
+    memcpy(slot, &handle, 4);
+}
+
 int Host::RefCount(const void* h) const {
     auto it = ledger.find(h);
     if (it == ledger.end() || it->second.released) return -1;

@@ -162,6 +162,10 @@ public:
 
     // ---- references -------------------------------------------------------
     void Lock(const void* h);
+    // Stores a handle in a 4-byte slot that holds a reference: the new handle
+    // is locked before the old one is released, so storing one over itself
+    // keeps it alive.
+    void StoreHandle(void* slot, void* handle);
     void Unlock(const void* h);
     int RefCount(const void* h) const;       // -1 for unknown or released
     bool Alive(const void* h) const;

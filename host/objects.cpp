@@ -143,11 +143,7 @@ void Host::SetElement(void* array, int index, const Value& v) {
     case 5: memcpy(at, &v.d, 8); break;
     case 11: *at = v.b; break;
     case 8: case 9: {
-        void* old;
-        memcpy(&old, at, 4);
-        if (v.h) Lock(v.h);
-        if (old) Unlock(old);
-        memcpy(at, &v.h, 4);
+        StoreHandle(at, v.h);
         break;
     }
     default: memcpy(at, &v.i, 4); break;
