@@ -1,0 +1,119 @@
+// String and memory-block methods at the level of bytes: the 32-bit hash,
+// XOR, encoding tags, four-character codes, conversions and clones. No text
+// is interpreted; every string built goes through REALBuildUnicodeString, so
+// empty results are nil. A length argument never reads past a block whose
+// size the host reports: such a length is cut to the block's size. For a
+// block of unknown size (the host reports a negative size, as for a block
+// made over a pointer) the length is the caller's word and is trusted.
+#include "functions.h"
+
+#include "../text/strings.h"
+
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+// The length to copy from `block`, or -1 for nil: a negative length is
+// refused, a length beyond a known size is cut to it.
+long UsableLength(REALmemoryBlockStruct* block, long len) {
+    if (len < 0) return -1;
+    long size = REALMemoryBlockGetSize(block);
+    return size >= 0 && len > size ? size : len;
+}
+
+REALmemoryBlockStruct* CopyToNewBlock(const void* bytes, long n) {
+    if (n > 0 && bytes == nullptr) return nullptr;
+    REALmemoryBlockStruct* copy = REALNewMemoryBlock((int)n);
+    if (copy == nullptr) return nullptr;
+    if (n > 0) {
+        void* to = REALMemoryBlockGetPtr(copy);
+        if (to == nullptr) {
+            REALUnlockObject((REALobjectStruct*)copy);
+            return nullptr;
+        }
+        memcpy(to, bytes, (size_t)n);
+    }
+    return copy;
+}
+
+}  // namespace
+
+// h starts at length + 1; each byte, folded by the C library's tolower under
+// the process's locale, is XORed into h rotated left by 3. Values stored by
+// BASIC programs depend on this exact definition.
+long GetHash32(REALstringStruct* s) {
+    if (s == nullptr) return 1;
+    int32_t n = StringLength(s);
+    uint32_t h = (uint32_t)n + 1;
+    const unsigned char* p = (const unsigned char*)StringText(s);
+    for (int32_t i = 0; i < n; ++i) h = (uint32_t)tolower(p[i]) ^ ((h << 3) | (h >> 29));
+    return (long)h;
+}
+
+// Whole 32-bit words are XORed with the low byte of v in every byte; the last
+// length mod 4 bytes are copied unchanged. The result is raw bytes.
+REALstringStruct* BitwiseXORStringBytes(REALstringStruct* s, long v) {
+    if (s == nullptr || StringLength(s) <= 0) return nullptr;
+    int32_t n = StringLength(s);
+    unsigned char* buf = (unsigned char*)calloc(1, (size_t)n + 4);
+    if (buf == nullptr) return nullptr;
+    memcpy(buf, StringText(s), (size_t)n);
+    uint32_t mask = 0x01010101u * ((uint32_t)v & 0xFF);
+    for (int32_t i = 0; i + 4 <= n; i += 4) {
+        uint32_t w;
+        memcpy(&w, buf + i, 4);
+        w ^= mask;
+        memcpy(buf + i, &w, 4);
+    }
+    REALstringStruct* r = REALBuildUnicodeString(buf, n, kEncRaw);
+    free(buf);
+    return r;
+}
+
+long getStringEncoding(REALstringStruct* s) { return s == nullptr ? 0 : (long)StringEncoding(s); }
+
+void setStringEncoding(REALstringStruct* s, long encoding) { REALSetStringEncoding(s, (unsigned long)encoding); }
+
+REALstringStruct* StringFromOSType(long code) { return REALBuildOSTypeString((unsigned long)code); }
+
+long OSTypeFromString(REALstringStruct* s) { return (long)REALstringToOSType(s); }
+
+REALmemoryBlockStruct* StringToMemoryBlockTKZ(REALstringStruct* s) {
+    if (s == nullptr) return nullptr;
+    return CopyToNewBlock(StringText(s), StringLength(s));
+}
+
+REALstringStruct* MemoryBlockToString1(REALmemoryBlockStruct* block) {
+    if (block == nullptr) return nullptr;
+    long size = REALMemoryBlockGetSize(block);
+    return REALBuildUnicodeString(REALMemoryBlockGetPtr(block), (int)size, kEncRaw);
+}
+
+REALstringStruct* MemoryBlockToString2(REALmemoryBlockStruct* block, long len) {
+    if (block == nullptr) return nullptr;
+    long n = UsableLength(block, len);
+    if (n < 1) return nullptr;
+    return REALBuildUnicodeString(REALMemoryBlockGetPtr(block), (int)n, kEncRaw);
+}
+
+REALstringStruct* CloneString(REALstringStruct* s) {
+    if (s == nullptr) return nullptr;
+    return REALBuildUnicodeString(StringText(s), StringLength(s), StringEncoding(s));
+}
+
+REALmemoryBlockStruct* CloneMemoryBlock1(REALmemoryBlockStruct* block) {
+    if (block == nullptr) return nullptr;
+    long size = REALMemoryBlockGetSize(block);
+    // A block of unknown size cannot be copied whole: there is no length.
+    if (size < 0) return nullptr;
+    return CopyToNewBlock(REALMemoryBlockGetPtr(block), size);
+}
+
+REALmemoryBlockStruct* CloneMemoryBlock2(REALmemoryBlockStruct* block, long len) {
+    if (block == nullptr) return nullptr;
+    long n = UsableLength(block, len);
+    if (n < 0) return nullptr;
+    return CopyToNewBlock(REALMemoryBlockGetPtr(block), n);
+}
