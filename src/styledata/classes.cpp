@@ -17,6 +17,8 @@ static_assert(offsetof(StyleData, TextColor) == 44, "");
 static_assert(offsetof(StyleData, Text) == 72, "");
 static_assert(offsetof(StyleData, Style) == 80, "");
 static_assert(offsetof(StyleDataList, list) == 4, "");
+static_assert(offsetof(StyleDataList, cursorIndex) == 8 && sizeof(StyleDataList) == 16,
+              "the cursor lives in the spare bytes of the 16 registered");
 
 long ComposeTextColor(long red, long green, long blue) {
     // Arithmetic shifts of the signed components; an out-of-range component
@@ -88,14 +90,44 @@ void CloseStyleData(REALobjectStruct* o) {
     ReleaseString(d->Text);
 }
 
+// Entry number `index`, counted from 1, with a new reference. Asking for the
+// entry after (or again) the last one answered costs one step; any other
+// index walks from the first node.
 REALobjectStruct* GetItem(REALobjectStruct* o, unsigned long index) {
     StyleDataList* d = StyleDataListOf(o);
-    return MyListGet(d->list, (int)(index - 1));
+    int i = (int)(index - 1);
+    if (i < 0) return nullptr;
+    MyListData* node = nullptr;
+    if (d->cursorNode != nullptr && i == d->cursorIndex) node = d->cursorNode;
+    else if (d->cursorNode != nullptr && i == d->cursorIndex + 1) node = d->cursorNode->next;
+    else {
+        node = d->list;
+        for (int k = 0; k < i && node != nullptr; ++k) node = node->next;
+    }
+    if (node == nullptr) return nullptr;
+    d->cursorIndex = i;
+    d->cursorNode = node;
+    if (node->object != nullptr) REALLockObject(node->object);
+    return node->object;
 }
 void CloseStyleDataList(REALobjectStruct* o) {
     StyleDataList* d = StyleDataListOf(o);
     MyListFree(d->list);
     d->count = 0;
+    d->cursorNode = nullptr;
+    d->cursorIndex = 0;
+}
+
+REALobjectStruct* NewStyleDataList(MyListData*& list, int count) {
+    REALobjectStruct* o = REALnewInstance("StyleDataListTKZ");
+    if (o == nullptr) {
+        MyListFree(list);
+        return nullptr;
+    }
+    StyleDataList* d = StyleDataListOf(o);
+    d->count = count;
+    d->list = list;
+    return o;
 }
 
 // ---- MyListData ------------------------------------------------------------
@@ -127,6 +159,18 @@ bool MyListAppend(MyListData*& list, REALobjectStruct* object) {
     MyListData** end = &list;
     while (*end != nullptr) end = &(*end)->next;
     *end = node;
+    return true;
+}
+
+bool MyListAppendAfter(MyListData*& list, MyListData*& tail, REALobjectStruct* object) {
+    if (object == nullptr) return false;
+    MyListData* node = (MyListData*)calloc(1, sizeof(MyListData));
+    if (node == nullptr) return false;
+    REALLockObject(object);
+    node->object = object;
+    if (tail == nullptr) list = node;
+    else tail->next = node;
+    tail = node;
     return true;
 }
 
@@ -180,6 +224,6 @@ extern "C" {
 constinit REALclassDefinition StyleDataClass = TKZ_CLASS(
     "StyleDataTKZ", sizeof(StyleData), nullptr, CloseStyleData, StyleDataProperties, 21, nullptr, 0, nullptr, 0);
 constinit REALclassDefinition StyleDataListClass =
-    TKZ_CLASS("StyleDataListTKZ", sizeof(StyleDataList), nullptr, CloseStyleDataList, StyleDataListProperties, 1,
+    TKZ_CLASS("StyleDataListTKZ", offsetof(StyleDataList, cursorIndex), nullptr, CloseStyleDataList, StyleDataListProperties, 1,
               StyleDataListMethods, 1, nullptr, 0);
 }

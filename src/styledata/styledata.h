@@ -38,9 +38,15 @@ struct MyListData {
     REALobjectStruct* object;
 };
 
+// The host reads only "Count". The class registers 16 bytes (8 rounded up),
+// and bytes 8 to 15 keep a read cursor: the last entry "Style" answered, so
+// that reading the entries in order costs one step each. The list never
+// changes between the decoder filling it and the destructor freeing it.
 struct StyleDataList {
     int32_t count;  // the property "Count"
     MyListData* list;
+    int32_t cursorIndex;     // 0-based index of cursorNode
+    MyListData* cursorNode;  // nil: no cursor yet
 };
 
 StyleData* StyleDataOf(REALobjectStruct* o);
@@ -50,3 +56,9 @@ int MyListCount(MyListData* list);
 REALobjectStruct* MyListGet(MyListData* list, int index);
 bool MyListAppend(MyListData*& list, REALobjectStruct* object);
 void MyListFree(MyListData*& list);
+// Appends behind `tail` (the last node, or nil for an empty list) and moves
+// `tail` to the new node: a decoder building a list keeps its end at hand.
+bool MyListAppendAfter(MyListData*& list, MyListData*& tail, REALobjectStruct* object);
+// Creates the list object over `list` with `count` entries; on failure frees
+// the list (releasing every entry) and answers nil.
+REALobjectStruct* NewStyleDataList(MyListData*& list, int count);
