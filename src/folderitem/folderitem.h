@@ -7,3 +7,11 @@
 // A newly allocated, zero-terminated copy of the item's path in the system
 // encoding, or null; the caller frees it.
 char* UnixFilePath(REALfolderItemStruct* item);
+
+// The item's file opened for reading or writing ("rb", "wb"), fully buffered
+// with a library-allocated buffer of bufferSize bytes (1 MiB for 0; the
+// stream's default buffering for a negative size), or null. The caller
+// closes it.
+typedef struct _IO_FILE FILE;
+FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize);
+FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize);
