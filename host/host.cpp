@@ -285,8 +285,8 @@ StringRec* Host::Convert(StringRec* s, uint32_t encoding) {
     if (s == nullptr || Check(s, "REALConvertString") == nullptr) return nullptr;
     std::string bytes = Bytes(s);
     std::string out;
-    if (s->encoding == kRaw || encoding == kRaw || IconvName(s->encoding) == nullptr) {
-        out = bytes;  // raw bytes pass through unchanged under the new tag
+    if (s->encoding == encoding || s->encoding == kRaw || encoding == kRaw || IconvName(s->encoding) == nullptr) {
+        out = bytes;  // same encoding, or raw bytes: passed through under the new tag
     } else if (IconvName(encoding) == nullptr) {
         return nullptr;
     } else {
