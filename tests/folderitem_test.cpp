@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -286,6 +287,51 @@ PLUGIN_TEST(Desktop, DoubleClickIntervalWithoutGtk) {
     EXPECT_EQ(*(unsigned char*)s.Sym("gtkLoadTried"), 1);
     EXPECT_EQ(*(unsigned char*)s.Sym("gtkLoaded"), 0);
     EXPECT_EQ(*(void**)s.Sym("_gtk_settings_get_default"), nullptr);
+}
+
+// With a real i386 GTK 2 (a private copy the bootstrap unpacks) on a virtual
+// X server, in a process that initialised GTK as a GUI host does.
+namespace {
+const char* kGtkDir = "/opt/tkz-gtk2-i386";
+
+std::string Probe(const std::string& display, const std::string& rcFile, const std::string& home) {
+    std::string gtk = kGtkDir;
+    std::string cmd = "env -u GTK2_RC_FILES HOME=" + home + " DISPLAY=" + display + " LD_LIBRARY_PATH=" + gtk +
+                      "/usr/lib/i386-linux-gnu:" + gtk + "/lib/i386-linux-gnu" +
+                      (rcFile.empty() ? "" : " GTK2_RC_FILES=" + rcFile) + " " TKZ_BUILD_DIR "/tests/gtk_probe " TKZ_PLUGIN
+                      " 2>/dev/null";
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    char buf[256];
+    while (fgets(buf, sizeof buf, p)) out += buf;
+    int status = pclose(p);
+    return WEXITSTATUS(status) == 0 ? out : "exit " + std::to_string(WEXITSTATUS(status));
+}
+}  // namespace
+
+TEST(Desktop, DoubleClickIntervalFromGtk) {
+    std::string complete = std::string(kGtkDir) + "/.complete";
+    TKZ_REQUIRE(access(complete.c_str(), F_OK) == 0, "an i386 GTK 2 in /opt/tkz-gtk2-i386 (scripts/bootstrap)");
+    TKZ_REQUIRE(access("/usr/bin/Xvfb", X_OK) == 0, "Xvfb (scripts/bootstrap)");
+    int n = 70 + getpid() % 100;
+    std::string display = ":" + std::to_string(n);
+    pid_t x = fork();
+    if (x == 0) {
+        int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp", (char*)nullptr);
+        _exit(127);
+    }
+    std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
+    for (int i = 0; i < 100 && access(socket.c_str(), F_OK) != 0; ++i) usleep(100000);
+    std::string home = TempDir();
+    std::string rc = home + "/gtkrc";
+    std::ofstream(rc) << "gtk-double-click-time = 333\n";
+    EXPECT_EQ(Probe(display, "", home), "15\n") << "GTK 2's default of 250 ms";
+    EXPECT_EQ(Probe(display, rc, home), "19\n") << "333 ms";
+    kill(x, SIGTERM);
+    waitpid(x, nullptr, 0);
 }
 
 // ---- time zone ------------------------------------------------------------------------
