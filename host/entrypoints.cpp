@@ -577,6 +577,8 @@ const std::vector<EntryPoint>& EntryPoints() {
     return table;
 }
 
+void* Host::NewInstance(const std::string& cls) { return Instantiate(FindClass(cls)); }
+
 void* Host::Resolver(const char* name) { return Current().Resolve(name); }
 
 void* Host::Resolve(const char* name) {

@@ -151,6 +151,10 @@ public:
     void* NewMemoryBlock(int size);          // nil for a negative size
     void* MemoryBlockOver(void* bytes);      // size unknown (-1)
     std::string BlockBytes(void* block);
+    char* BlockData(void* block);            // its bytes
+    // A new instance as the host makes one for the program ("new X"): the
+    // configured limits apply and a registered constructor runs.
+    void* NewInstance(const std::string& cls);
     void* FolderItem(const std::string& path);   // real path
     void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
     std::string PathOf(void* item);

@@ -93,6 +93,11 @@ std::string Host::BlockBytes(void* block) {
     return p->size > 0 ? std::string(p->data, (size_t)p->size) : std::string();
 }
 
+char* Host::BlockData(void* block) {
+    if (block == nullptr || Check(block, "memory block bytes") == nullptr) return nullptr;
+    return PayloadOf<BlockPayload>(block)->data;
+}
+
 void* Host::FolderItem(const std::string& path) {
     ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
     FolderPayload* p = new FolderPayload;

@@ -1,0 +1,31 @@
+// A deliberately faulty plugin of this interface, for tkzhost's report: one
+// method leaks a string, one releases its argument, which is the caller's.
+#include "layout.h"
+
+typedef void* (*Resolver)(const char*);
+static Resolver gHost;
+
+typedef void* (*BuildString)(const char*, int);
+typedef void (*Unlock)(void*);
+
+static void* LeakTKZ() {
+    BuildString build = (BuildString)gHost("REALBuildString");
+    build("forgotten", 9);  // never released
+    return build("returned", 8);
+}
+static void OverReleaseTKZ(void* s) { ((Unlock)gHost("REALUnlockString"))(s); }
+static long FineTKZ(long x) { return x + 1; }
+
+static emu::MethodDef gMethods[] = {
+    {(void*)LeakTKZ, 0, "LeakTKZ as string", 4},
+    {(void*)OverReleaseTKZ, 0, "OverReleaseTKZ(s as string)", 4},
+    {(void*)FineTKZ, 0, "FineTKZ(x as integer) as integer", 4},
+};
+
+extern "C" void REALPluginMain(Resolver resolver) {
+    gHost = resolver;
+    ((void (*)(long))resolver("RegisterPluginVersion"))(9);
+    typedef long (*Register)(emu::MethodDef*);
+    Register reg = (Register)resolver("PluginRegisterMethod");
+    for (emu::MethodDef& m : gMethods) reg(&m);
+}
