@@ -7,6 +7,7 @@
 // made over a pointer) the length is the caller's word and is trusted.
 #include "functions.h"
 
+#include "../frame/hostobjects.h"
 #include "../text/strings.h"
 
 #include <ctype.h>
@@ -23,19 +24,9 @@ long UsableLength(REALmemoryBlockStruct* block, long len) {
     return size >= 0 && len > size ? size : len;
 }
 
+// An empty copy is still a block: whatever the host makes of 0 bytes.
 REALmemoryBlockStruct* CopyToNewBlock(const void* bytes, long n) {
-    if (n > 0 && bytes == nullptr) return nullptr;
-    REALmemoryBlockStruct* copy = REALNewMemoryBlock((int)n);
-    if (copy == nullptr) return nullptr;
-    if (n > 0) {
-        void* to = REALMemoryBlockGetPtr(copy);
-        if (to == nullptr) {
-            REALUnlockObject((REALobjectStruct*)copy);
-            return nullptr;
-        }
-        memcpy(to, bytes, (size_t)n);
-    }
-    return copy;
+    return n == 0 ? REALNewMemoryBlock(0) : REALBuildMemoryblock(bytes, (int)n);
 }
 
 }  // namespace
