@@ -30,8 +30,7 @@ std::string Lower(std::string s) {
 
 Host::Host(Config config) : config_(std::move(config)) {
     gCurrent = this;
-    HostClass* object = DefineClass("Object", "");
-    (void)object;
+    DefineClass("Object", "");
     DefineClass("FolderItem")->kind = kFolderItem;
     DefineClass("MemoryBlock")->kind = kMemoryBlock;
     DefineClass("Array")->kind = kArray;
