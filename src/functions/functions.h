@@ -34,7 +34,7 @@ void RBShowCursor();
 void RBHideCursor();
 void RBObscureCursor();
 long DoubleClickTime();
-REALfolderItemStruct* NewFolderItemFSSpec(REALmemoryBlockStruct* spec);
+REALfolderItemStruct* NewFolderItemFSSpec(REALmemoryBlockStruct* record);
 REALfolderItemStruct* NewFolderItemFSRef(REALmemoryBlockStruct* ref);
 REALfolderItemStruct* NewFolderItemFSRef2(REALmemoryBlockStruct* ref, REALstringStruct* name);
 
