@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -190,4 +193,62 @@ TEST(Tkzhost, ReadmeReferenceIsCurrent) {
     ASSERT_NE(b, std::string::npos);
     EXPECT_EQ(readme.substr(a + begin.size(), b - a - begin.size()), ref.out + "\n")
         << "regenerate the README's reference with build/tkzhost --reference build/tkz.so";
+}
+
+// The prompt on a terminal edits lines and recalls earlier ones.
+TEST(Tkzhost, PromptEditsLinesOnATerminal) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::string slave = ptsname(master);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        int fd = open(slave.c_str(), O_RDWR);
+        dup2(fd, 0);
+        dup2(fd, 1);
+        dup2(fd, 2);
+        execl(TKZ_BUILD_DIR "/tkzhost", "tkzhost", TKZ_PLUGIN, "-", (char*)nullptr);
+        _exit(127);
+    }
+    std::string screen;
+    auto drain = [&](int ms) {
+        pollfd p{master, POLLIN, 0};
+        char buf[4096];
+        while (poll(&p, 1, ms) > 0) {
+            ssize_t n = read(master, buf, sizeof buf);
+            if (n <= 0) break;
+            screen.append(buf, (size_t)n);
+        }
+    };
+    auto type = [&](const std::string& keys) {
+        for (char c : keys) {
+            ASSERT_EQ(write(master, &c, 1), 1);
+            drain(20);
+        }
+    };
+    // Keys typed before the editor takes the terminal would be flushed: wait
+    // for each prompt (a sanitized build under emulation starts slowly).
+    // The editor prints its prompt once it has the terminal.
+    auto waitFor = [&](int results) {
+        auto ready = [&] {
+            return Count(screen, "4915\r\n") >= results && screen.size() >= 5 &&
+                   screen.compare(screen.size() - 5, 5, "tkz> ") == 0;
+        };
+        for (int i = 0; i < 600 && !ready(); ++i) drain(50);
+    };
+    waitFor(0);
+    // A typo mended with Backspace, then a word inserted after moving left.
+    type("print GetHash32TKZ(\"abX\x7f\")\x1b[D\x1b[Dc\r");
+    waitFor(1);
+    type("\x1b[A\r");  // the same line again, from the history
+    waitFor(2);
+    type("\x04");
+    int status = 0;
+    waitpid(pid, &status, 0);
+    drain(200);
+    close(master);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
+    EXPECT_EQ(Count(screen, "4915\r\n"), 2) << screen;
 }

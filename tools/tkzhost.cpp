@@ -6,9 +6,11 @@
 //   tkzhost PLUGIN.so                      what the plugin registers
 //   tkzhost PLUGIN.so -e STATEMENT ...     run statements
 //   tkzhost PLUGIN.so SCRIPT               run a script file ('-': standard
-//                                          input; a prompt on a terminal)
+//                                          input; on a terminal, a prompt
+//                                          with line editing and history)
 //   tkzhost --reference PLUGIN.so          the registered interface as Markdown
 #include "host.h"
+#include "lineedit.h"
 #include "script.h"
 
 #include <cstdio>
@@ -115,17 +117,16 @@ int main(int argc, char** argv) {
                 }
             }
             std::istream& in = script == "-" ? std::cin : file;
+            tkzhost::LineEditor editor;
             std::string line;
             for (int n = 1;; ++n) {
-                if (interactive) std::cout << "tkz> " << std::flush;
-                if (!std::getline(in, line)) break;
+                if (interactive ? !editor.Read("tkz> ", &line) : !std::getline(in, line)) break;
                 if (!execute((script == "-" ? std::string("line ") : script + ":") + std::to_string(n), line) &&
                     !interactive) {
                     status = 1;
                     break;
                 }
             }
-            if (interactive) std::cout << "\n";
         }
         run.Clear();
     }
