@@ -119,6 +119,15 @@ std::vector<Token> Lex(const std::string& line) {
 
 std::string Lower(const std::string& s) { return emu::Lower(s); }
 
+std::string NameOf(const emu::MethodDef& m) { return emu::ParseDecl(m.declaration).name; }
+
+// Adds the entries of a method table whose name is `name` (the overloads).
+void AddNamed(std::vector<const emu::MethodDef*>& out, const emu::MethodDef* table, uint32_t count,
+              const std::string& name) {
+    for (uint32_t i = 0; i < count; ++i)
+        if (Lower(NameOf(table[i])) == Lower(name)) out.push_back(&table[i]);
+}
+
 size_t Distance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
     for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
@@ -406,13 +415,12 @@ struct Interpreter::Impl {
     Value CallGlobal(const std::string& name, int col) {
         std::vector<Arg> args = Args();
         std::vector<const emu::MethodDef*> candidates;
-        for (emu::MethodDef* m : host.registry().methods)
-            if (Lower(emu::ParseDecl(m->declaration).name) == Lower(name)) candidates.push_back(m);
+        for (emu::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, name);
         if (candidates.empty()) {
             std::string best;
             size_t bestD = 99;
             for (emu::MethodDef* m : host.registry().methods) {
-                std::string n = emu::ParseDecl(m->declaration).name;
+                std::string n = NameOf(*m);
                 size_t dist = Distance(name, n);
                 if (dist < bestD) bestD = dist, best = n;
             }
@@ -529,9 +537,7 @@ struct Interpreter::Impl {
             if (m.kind != Token::Ident) Fail(m.col, "expected a shared method name");
             std::vector<Arg> args = Args();
             std::vector<const emu::MethodDef*> candidates;
-            for (uint32_t i = 0; i < cls->def->sharedMethodCount; ++i)
-                if (Lower(emu::ParseDecl(cls->def->sharedMethods[i].declaration).name) == Lower(m.text))
-                    candidates.push_back(&cls->def->sharedMethods[i]);
+            AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, m.text);
             if (candidates.empty()) Fail(m.col, cls->name + " has no shared method " + m.text);
             return Invoke(Choose(candidates, args, m.text, m.col), args, nullptr);
         }
@@ -548,16 +554,10 @@ struct Interpreter::Impl {
                 Value v = host.GetProp(target.h, name.text);
                 return v.kind == Value::Handle ? Temp(v.h) : v;
             }
-            for (uint32_t i = 0; i < c->def->methodCount; ++i)
-                if (Lower(emu::ParseDecl(c->def->methods[i].declaration).name) == Lower(name.text))
-                    candidates.push_back(&c->def->methods[i]);
+            AddNamed(candidates, c->def->methods, c->def->methodCount, name.text);
         } else {
-            for (emu::ClassDef* e : host.registry().extensions) {
-                if (Lower(e->name) != Lower(c->name)) continue;
-                for (uint32_t i = 0; i < e->methodCount; ++i)
-                    if (Lower(emu::ParseDecl(e->methods[i].declaration).name) == Lower(name.text))
-                        candidates.push_back(&e->methods[i]);
-            }
+            for (emu::ClassDef* e : host.registry().extensions)
+                if (Lower(e->name) == Lower(c->name)) AddNamed(candidates, e->methods, e->methodCount, name.text);
         }
         if (candidates.empty()) Fail(name.col, c->name + " has no member " + name.text);
         std::vector<Arg> args = Args();
