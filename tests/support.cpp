@@ -63,6 +63,13 @@ int Session::Calls(const std::string& entry) const {
     return n;
 }
 
+void* Session::DeepChain(const std::string& display) {
+    host.config().reallyFree = true;
+    void* item = nullptr;
+    for (int i = 0; i < kDeepChain; ++i) item = host.SyntheticItem("n", display, item);
+    return Own(item);
+}
+
 void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body) {
     std::string output;
     int rc = emu::RunChild(

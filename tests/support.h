@@ -37,7 +37,19 @@ struct Session {
     emu::Value Words(const std::string& signature, const std::vector<uint32_t>& words,
                      const std::string& result = "");
     int Calls(const std::string& entry) const;
+    // A synthetic chain of kDeepChain folder items, each displayed as
+    // `display`; the deepest is returned, owned by the test. Released records
+    // are freed for real, so the chain fits the 32-bit address space.
+    void* DeepChain(const std::string& display);
 };
+
+// A million levels; fewer when sanitized, since the sanitizer's shadow
+// shares the 32-bit address space.
+#if defined(__SANITIZE_ADDRESS__)
+const int kDeepChain = 100000;
+#else
+const int kDeepChain = 1000000;
+#endif
 
 // Runs body in a child process with a fresh host of this configuration.
 void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body);
