@@ -1,4 +1,9 @@
 // "StdinTKZ" (shared methods over stdin) and "StdoutTKZ" (writes stdout).
 #pragma once
 
-#include "../frame/records.h"
+#include "../hostapi/records.h"
+
+extern "C" {
+extern REALclassDefinition WriterClass;  // "StdoutTKZ"
+extern REALclassDefinition ReaderClass;  // "StdinTKZ"
+}

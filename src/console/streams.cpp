@@ -4,7 +4,7 @@
 // Every failure shows in the result: nil, 0, -1 at end of input.
 #include "console.h"
 
-#include "../frame/plugin.h"
+#include "../hostapi/registration.h"
 #include "../text/strings.h"
 
 #include <stdio.h>

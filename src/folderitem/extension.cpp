@@ -7,8 +7,8 @@
 // nil, the resource fork false.
 #include "folderitem.h"
 
-#include "../frame/plugin.h"
-#include "../frame/wrappers.h"
+#include "../hostapi/registration.h"
+#include "../hostapi/wrappers.h"
 #include "../text/builders.h"
 #include "../text/rbtext.h"
 

@@ -2,7 +2,12 @@
 // features use, and the "TimeZoneTKZ" class.
 #pragma once
 
-#include "../frame/records.h"
+#include "../hostapi/records.h"
+
+extern "C" {
+extern REALclassDefinition timezoneClass;        // "TimeZoneTKZ"
+extern REALclassDefinition FolderItemExtension;  // "folderitem"
+}
 
 // A newly allocated, zero-terminated copy of the item's path in the system
 // encoding, or null; the caller frees it.
@@ -15,3 +20,8 @@ char* UnixFilePath(REALfolderItemStruct* item);
 typedef struct _IO_FILE FILE;
 FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize);
 FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize);
+
+// Classic file references: always nil on this platform.
+REALfolderItemStruct* NewFolderItemFSSpec(REALmemoryBlockStruct* record);
+REALfolderItemStruct* NewFolderItemFSRef(REALmemoryBlockStruct* ref);
+REALfolderItemStruct* NewFolderItemFSRef2(REALmemoryBlockStruct* ref, REALstringStruct* name);

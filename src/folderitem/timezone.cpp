@@ -3,7 +3,7 @@
 // system nothing: no constructor, no setter, no system call.
 #include "folderitem.h"
 
-#include "../frame/plugin.h"
+#include "../hostapi/registration.h"
 
 #include <string.h>
 

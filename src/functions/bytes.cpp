@@ -7,7 +7,7 @@
 // made over a pointer) the length is the caller's word and is trusted.
 #include "functions.h"
 
-#include "../frame/hostobjects.h"
+#include "../objects/hostobjects.h"
 #include "../text/strings.h"
 
 #include <ctype.h>

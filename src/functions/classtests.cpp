@@ -5,7 +5,7 @@
 // tested.
 #include "functions.h"
 
-#include "../frame/hostobjects.h"
+#include "../objects/hostobjects.h"
 #include "../text/rbtext.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Global utility methods registered in the global method table.
 #pragma once
 
-#include "../frame/records.h"
+#include "../hostapi/records.h"
 
 // String and memory block functions.
 long GetHash32(REALstringStruct* s);
@@ -22,7 +22,7 @@ REALstringStruct* ValidateUUID(REALstringStruct* text, long mode);
 bool rbisaObject(REALobjectStruct* o, REALstringStruct* className);
 bool rbisaArray(REALarrayStruct* v, REALstringStruct* className);
 
-// Timing, cursor and desktop functions.
+// Working directory, delays, console callbacks, cursor and desktop.
 bool SetCurrentWorkingDirectoryTKZ(REALfolderItemStruct* path);
 long ReturnErrPtr();
 long ReturnOutPtr();
@@ -34,9 +34,6 @@ void RBShowCursor();
 void RBHideCursor();
 void RBObscureCursor();
 long DoubleClickTime();
-REALfolderItemStruct* NewFolderItemFSSpec(REALmemoryBlockStruct* record);
-REALfolderItemStruct* NewFolderItemFSRef(REALmemoryBlockStruct* ref);
-REALfolderItemStruct* NewFolderItemFSRef2(REALmemoryBlockStruct* ref, REALstringStruct* name);
 
 extern "C" {
 int gsdll_stdin(void* instance, char* buffer, int length);

@@ -4,8 +4,8 @@
 // String fields own one reference each; the list owns one per entry.
 #include "styledata.h"
 
-#include "../frame/plugin.h"
-#include "../frame/wrappers.h"
+#include "../hostapi/registration.h"
+#include "../hostapi/wrappers.h"
 #include "../text/strings.h"
 
 #include <stdlib.h>

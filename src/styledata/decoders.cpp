@@ -7,7 +7,7 @@
 // released with the list.
 #include "styledata.h"
 
-#include "../frame/wrappers.h"
+#include "../hostapi/wrappers.h"
 #include "../text/strings.h"
 
 namespace {

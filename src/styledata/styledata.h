@@ -2,7 +2,12 @@
 // container and the two decoders.
 #pragma once
 
-#include "../frame/records.h"
+#include "../hostapi/records.h"
+
+extern "C" {
+extern REALclassDefinition StyleDataClass;      // "StyleDataTKZ"
+extern REALclassDefinition StyleDataListClass;  // "StyleDataListTKZ"
+}
 
 REALobjectStruct* DecompileMacStyleData(REALstringStruct* text, REALstringStruct* styles);
 REALobjectStruct* DecompileWinStyleData(REALstringStruct* text, REALstringStruct* styles);

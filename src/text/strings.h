@@ -3,7 +3,7 @@
 // the plugin goes through. Empty input builds nil, never an empty string.
 #pragma once
 
-#include "../frame/wrappers.h"
+#include "../hostapi/wrappers.h"
 
 #include <stddef.h>
 #include <wchar.h>

@@ -3,7 +3,11 @@
 // "folderitem" extension and the 39 global methods, in that fixed order.
 // No answer of the host is examined and nothing is retried.
 #include "plugin.h"
-#include "wrappers.h"
+
+#include "../console/console.h"
+#include "../folderitem/folderitem.h"
+#include "../hostapi/wrappers.h"
+#include "../styledata/styledata.h"
 
 extern "C" {
 double rbversion_rbversion = 0.0;

@@ -3,7 +3,7 @@
 // a debug line on standard error and a tick counter.
 #pragma once
 
-#include "wrappers.h"
+#include "../hostapi/wrappers.h"
 
 void RaiseException(const char* className, const char* message);
 REALmemoryBlockStruct* REALBuildMemoryblock(const void* data, int size);

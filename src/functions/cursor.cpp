@@ -1,0 +1,7 @@
+// "ShowCursorTKZ", "HideCursorTKZ", "ObscureCursorTKZ": this platform leaves
+// the mouse cursor to the desktop, so the three methods do nothing.
+#include "functions.h"
+
+void RBShowCursor() {}
+void RBHideCursor() {}
+void RBObscureCursor() {}
