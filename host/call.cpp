@@ -2,14 +2,13 @@
 // the parameter and result types; arguments go on the stack as i386 cdecl
 // words (an instance first for instance and extension methods). A boolean's
 // stack slot carries junk in its upper bytes, as a real caller may leave it.
-// Properties are read and written directly at dataOffset + param or through
-// the registered getter and setter.
+// Properties of plugin objects are read and written directly at dataOffset +
+// param or through the registered getter and setter; those of the host's own
+// objects as each kind keeps them (folder items: folderitems.cpp).
 #include "host.h"
 #include "internals.h"
 
 #include <cstring>
-#include <libgen.h>
-#include <sys/stat.h>
 
 namespace emu {
 
@@ -243,14 +242,6 @@ namespace {
 
 const void* kDirect = (const void*)(intptr_t)-1;
 
-std::string BaseName(const std::string& path) {
-    if (path == "/") return "/";
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    size_t slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
 }  // namespace
 
 Value Host::GetProp(void* obj, const std::string& name) {
@@ -279,30 +270,8 @@ Value Host::GetProp(void* obj, const std::string& name) {
         default: { int32_t i; memcpy(&i, at, 4); return Value::I(i); }
         }
     }
-    case kFolderItem: {
-        FolderPayload* p = PayloadOf<FolderPayload>(obj);
-        if (n == "name" || n == "displayname") {
-            std::string s = p->synthetic ? (n == "name" ? p->name : p->displayName) : BaseName(p->path);
-            // The root folder has no display name, so display paths read /home/x.
-            if (!p->synthetic && n == "displayname" && p->path == "/") s = "";
-            return Value::H(NewString(s, kUTF8));
-        }
-        if (n == "parent") {
-            if (p->synthetic) {
-                if (p->parent) Lock(p->parent);
-                return Value::H(p->parent);
-            }
-            if (p->path == "/" || p->path.empty()) return Value::H(nullptr);
-            std::string copy = p->path;
-            while (copy.size() > 1 && copy.back() == '/') copy.pop_back();
-            size_t slash = copy.rfind('/');
-            std::string parent = slash == 0 || slash == std::string::npos ? "/" : copy.substr(0, slash);
-            return Value::H(FolderItem(parent));
-        }
-        if (n == "nativepath" || n == "path") return Value::H(NewString(PathOf(obj), kUTF8));
-        if (n == "exists") { struct stat st; return Value::B(stat(PathOf(obj).c_str(), &st) == 0); }
-        return Value();
-    }
+    case kFolderItem:
+        return FolderItemProperty(*this, obj, n);
     case kVariant: {
         VariantPayload* p = PayloadOf<VariantPayload>(obj);
         if (n == "type") return Value::I(p->type);

@@ -35,6 +35,9 @@ struct ExceptionPayload {
 
 template <class T> T* PayloadOf(void* obj) { return (T*)((ObjectHeader*)obj)->payload; }
 int ElementSize(int type);
+// A folder item's property by lower-case name (folderitems.cpp); no value
+// for a name it lacks.
+Value FolderItemProperty(Host& host, void* item, const std::string& lowerName);
 void DestroyPayload(Host& host, ObjectHeader* o);
 
 struct EntryPoint {
