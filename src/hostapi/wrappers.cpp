@@ -1,7 +1,8 @@
-// Bodies of the host wrappers, produced from wrappers.def, and the array
-// element access with the plugin's own direct-access fallbacks. A found entry
-// point is kept in the wrapper's own slot for good; a missing one is not
-// remembered, so an entry point the host adds later is picked up.
+// Bodies of the host wrappers, produced from wrappers.def, with the plugin's
+// own answers where the host lacks an entry point: the variant's properties
+// and direct access to array storage. A found entry point is kept in the
+// wrapper's own slot for good; a missing one is not remembered, so an entry
+// point the host adds later is picked up.
 #include "wrappers.h"
 
 #include <string.h>
@@ -13,33 +14,20 @@ void* HCallResolver(const char* name) { return gResolver(name); }
 
 namespace {
 
-inline void* Find(void*& slot, const char* name) {
-    if (slot == nullptr) slot = gResolver(name);
+// The slot's entry point, asking the resolver while it has none; `own`, when
+// given, takes the slot for good if the host has none.
+inline void* Find(void*& slot, const char* name, void* own = nullptr) {
+    if (slot == nullptr) {
+        slot = gResolver(name);
+        if (slot == nullptr) slot = own;
+    }
     return slot;
 }
 
 template <class T> struct Zero { static T get() { return T(); } };
 template <> struct Zero<void> { static void get() {} };
 
-}  // namespace
-
-#define W(id, R, name, host, params, args) \
-    WX(id, R, name, host, params, params, args, false, Zero<R>::get())
-#define WX(id, R, name, host, params, hparams, args, refuse, missing) \
-    static void* slot_##id;                                           \
-    R name params {                                                   \
-        typedef R (*Fn) hparams;                                      \
-        Fn fn = (Fn)Find(slot_##id, host);                            \
-        if (fn != nullptr && !(refuse)) return fn args;               \
-        return missing;                                               \
-    }
-#include "wrappers.def"
-#undef W
-#undef WX
-
-// ---- Array element access -------------------------------------------------
-
-namespace {
+// ---- The plugin's own answers ----------------------------------------------
 
 // The word the element procedures receive for a value: narrow integers travel
 // widened to 32 bits.
@@ -92,58 +80,74 @@ template <class H> struct HandleElements {
 template <> struct Elements<REALstringStruct*> : HandleElements<REALstringStruct*> {};
 template <> struct Elements<REALobjectStruct*> : HandleElements<REALobjectStruct*> {};
 
+// The plugin's own finders: whatever the array, its direct-access procedure.
 template <class T> void* OwnGetFinder(REALarrayStruct*) { return (void*)&Elements<T>::Get; }
 template <class T> void* OwnSetFinder(REALarrayStruct*) { return (void*)&Elements<T>::Set; }
+#define TKZ_FINDER_own(family, T) (void*)&Own##family##Finder<T>
+#define TKZ_FINDER_none(family, T) nullptr
 
 typedef void* (*Finder)(REALarrayStruct*);
 
-// The unsigned short reader has no direct-access fallback of its own.
-template <class T> Finder OwnGetFinderFor() { return &OwnGetFinder<T>; }
-template <> Finder OwnGetFinderFor<unsigned short>() { return nullptr; }
+// Calling the element procedure a finder answered, by family.
+template <class T> struct ElementCall {
+    typedef typename Passed<T>::type P;
+    static void Insert(void* proc, REALarrayStruct* a, long index, T value) {
+        if (proc != nullptr) ((void (*)(REALarrayStruct*, long, P))proc)(a, index, (P)value);
+    }
+    static void Get(void* proc, REALarrayStruct* a, long index, T* out) {
+        if (proc != nullptr && out != nullptr) *out = ((T (*)(REALarrayStruct*, long))proc)(a, index);
+    }
+    static void Set(void* proc, REALarrayStruct* a, long index, T value) {
+        if (proc != nullptr) ((void (*)(REALarrayStruct*, P, long))proc)(a, (P)value, index);
+    }
+};
+
+// A variant's own property, read into a value preset to 0 / nil.
+template <class T> T VariantProperty(REALobjectStruct* v, const char* name) {
+    T value = T();
+    REALGetPropValue(v, name, &value);
+    return value;
+}
 
 }  // namespace
 
-#define X(id, T)                                                             \
-    static void* insertSlot_##id;                                            \
-    void REALInsertArrayValue(REALarrayStruct* a, long index, T value) {     \
-        typedef void (*Proc)(REALarrayStruct*, long, Passed<T>::type);       \
-        Finder finder = (Finder)Find(insertSlot_##id, "RuntimeArrayDirectGetInsertProc"); \
-        if (finder == nullptr) return;                                       \
-        Proc proc = (Proc)finder(a);                                         \
-        if (proc == nullptr) return;                                         \
-        proc(a, index, (Passed<T>::type)value);                              \
+#define W(id, R, name, host, params, args) \
+    WX(id, R, name, host, params, params, args, false, Zero<R>::get())
+#define WX(id, R, name, host, params, hparams, args, refuse, missing) \
+    static void* slot_##id;                                           \
+    R name params {                                                   \
+        typedef R (*Fn) hparams;                                      \
+        Fn fn = (Fn)Find(slot_##id, host);                            \
+        if (fn != nullptr && !(refuse)) return fn args;               \
+        return missing;                                               \
     }
-TKZ_ARRAY_INSERT_TYPES(X)
-#undef X
-
-#define X(id, T)                                                             \
-    static void* getSlot_##id;                                               \
-    void REALGetArrayValue(REALarrayStruct* a, long index, T* out) {         \
-        typedef T (*Proc)(REALarrayStruct*, long);                           \
-        if (getSlot_##id == nullptr) {                                       \
-            getSlot_##id = gResolver("RuntimeArrayDirectGetGetProc");        \
-            if (getSlot_##id == nullptr) getSlot_##id = (void*)OwnGetFinderFor<T>(); \
-        }                                                                    \
-        Finder finder = (Finder)getSlot_##id;                                \
-        if (finder == nullptr) return;                                       \
-        Proc proc = (Proc)finder(a);                                         \
-        if (proc == nullptr || out == nullptr) return;                       \
-        *out = proc(a, index);                                               \
+#define WP(id, R, name, host, refuse, property)                       \
+    static void* slot_##id;                                           \
+    R name(REALobjectStruct* v) {                                     \
+        if (refuse) return Zero<R>::get();                            \
+        typedef R (*Fn)(REALobjectStruct*);                           \
+        Fn fn = (Fn)Find(slot_##id, host);                            \
+        if (fn != nullptr) return fn(v);                              \
+        return VariantProperty<R>(v, property);                       \
     }
-TKZ_ARRAY_GET_TYPES(X)
-#undef X
-
-#define X(id, T)                                                             \
-    static void* setSlot_##id;                                               \
-    void REALSetArrayValue(REALarrayStruct* a, long index, T value) {        \
-        typedef void (*Proc)(REALarrayStruct*, Passed<T>::type, long);       \
-        if (setSlot_##id == nullptr) {                                       \
-            setSlot_##id = gResolver("RuntimeArrayDirectGetSetProc");        \
-            if (setSlot_##id == nullptr) setSlot_##id = (void*)&OwnSetFinder<T>; \
-        }                                                                    \
-        Proc proc = (Proc)((Finder)setSlot_##id)(a);                         \
-        if (proc == nullptr) return;                                         \
-        proc(a, (Passed<T>::type)value, index);                              \
+#define WD(id, R, name, decl, property)                               \
+    static void* slot_##id;                                           \
+    R name(REALobjectStruct* v) {                                     \
+        typedef R (*Fn)(REALobjectStruct*);                           \
+        if (slot_##id == nullptr) slot_##id = REALLoadFrameworkMethod(decl); \
+        if (slot_##id != nullptr) return ((Fn)slot_##id)(v);          \
+        return VariantProperty<R>(v, property);                       \
     }
-TKZ_ARRAY_SET_TYPES(X)
-#undef X
+#define WF(id, family, T, host, own)                                  \
+    static void* slot_##id;                                           \
+    void REAL##family##ArrayValue(REALarrayStruct* a, long index, TKZ_ARRAY_VALUE_##family(T) value) { \
+        Finder finder = (Finder)Find(slot_##id, host, TKZ_FINDER_##own(family, T)); \
+        if (finder == nullptr) return;                                \
+        ElementCall<T>::family(finder(a), a, index, value);           \
+    }
+#include "wrappers.def"
+#undef W
+#undef WX
+#undef WP
+#undef WD
+#undef WF
