@@ -84,7 +84,7 @@ void Write(REALobjectStruct*, REALstringStruct* data) {
 void Flush(REALobjectStruct*) { fflush(stdout); }
 void CloseStdout(REALobjectStruct*) { fflush(stdout); }
 
-static constinit REALmethodDefinition ReaderMethods[7] = {
+static constinit REALmethodDefinition ReaderMethods[] = {
     TKZ_METHOD((void (*)())Flush, "Flush"),
     TKZ_METHOD(IsReady, "IsReady as boolean"),
     TKZ_METHOD(Read, "Read(count as integer) as string"),
@@ -93,14 +93,16 @@ static constinit REALmethodDefinition ReaderMethods[7] = {
     TKZ_METHOD(ReadDouble, "ReadDouble(byref value as double) as integer"),
     TKZ_METHOD(ReadString, "ReadString(byref value as string) as integer"),
 };
-static constinit REALmethodDefinition WriterMethods[2] = {
+static_assert(CountOf(ReaderMethods) == 7, "StdinTKZ has seven shared methods");
+static constinit REALmethodDefinition WriterMethods[] = {
     TKZ_METHOD((void (*)(REALobjectStruct*))Flush, "Flush"),
     TKZ_METHOD(Write, "Write(data as string)"),
 };
+static_assert(CountOf(WriterMethods) == 2, "StdoutTKZ has two instance methods");
 
 extern "C" {
 constinit REALclassDefinition WriterClass =
-    TKZ_CLASS("StdoutTKZ", 0, nullptr, CloseStdout, nullptr, 0, WriterMethods, 2, nullptr, 0);
+    TKZ_CLASS("StdoutTKZ", 0, nullptr, CloseStdout, nullptr, 0, WriterMethods, CountOf(WriterMethods), nullptr, 0);
 constinit REALclassDefinition ReaderClass =
-    TKZ_CLASS("StdinTKZ", 0, nullptr, nullptr, nullptr, 0, nullptr, 0, ReaderMethods, 7);
+    TKZ_CLASS("StdinTKZ", 0, nullptr, nullptr, nullptr, 0, nullptr, 0, ReaderMethods, CountOf(ReaderMethods));
 }

@@ -180,7 +180,7 @@ FILE* OpenStream(REALfolderItemStruct* item, const char* mode, long bufferSize) 
 FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize) { return OpenStream(item, "rb", bufferSize); }
 FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize) { return OpenStream(item, "wb", bufferSize); }
 
-static constinit REALmethodDefinition FolderItemMethods[12] = {
+static constinit REALmethodDefinition FolderItemMethods[] = {
     TKZ_METHOD(DisplayPathTKZ, "DisplayPathTKZ(delimiter as string = \"/\") as string"),
     TKZ_METHOD(NameExtensionTKZ, "NameExtensionTKZ as string"),
     TKZ_METHOD(NameWithoutExtensionTKZ, "NameWithoutExtensionTKZ as string"),
@@ -194,6 +194,7 @@ static constinit REALmethodDefinition FolderItemMethods[12] = {
     TKZ_METHOD(FileDataForkOpenReadWrite, "IsFileDataForkOpenReadWriteTKZ as boolean"),
     TKZ_METHOD(FileResourceForkOpenReadWrite, "IsFileResourceForkOpenReadWriteTKZ as boolean"),
 };
+static_assert(CountOf(FolderItemMethods) == 12, "the \"folderitem\" extension has twelve methods");
 
 constinit REALclassDefinition FolderItemExtension =
-    TKZ_CLASS("folderitem", 0, nullptr, nullptr, nullptr, 0, FolderItemMethods, 12, nullptr, 0);
+    TKZ_CLASS("folderitem", 0, nullptr, nullptr, nullptr, 0, FolderItemMethods, CountOf(FolderItemMethods), nullptr, 0);

@@ -16,6 +16,9 @@ struct TimeZoneData {
     double longitude;
 };
 static_assert(sizeof(TimeZoneData) == 32, "");
+static_assert(offsetof(TimeZoneData, gmtDeltaSeconds) == 4 && offsetof(TimeZoneData, gmtDeltaMinutes) == 8 &&
+                  offsetof(TimeZoneData, gmtDeltaHours) == 12,
+              "");
 static_assert(offsetof(TimeZoneData, latitude) == 16, "");
 static_assert(offsetof(TimeZoneData, longitude) == 24, "");
 
@@ -30,14 +33,15 @@ double DoubleAt(REALobjectStruct* self, size_t offset) {
 double ReturnLatitude(REALobjectStruct* self, long) { return DoubleAt(self, offsetof(TimeZoneData, latitude)); }
 double ReturnLongitude(REALobjectStruct* self, long) { return DoubleAt(self, offsetof(TimeZoneData, longitude)); }
 
-static constinit REALpropertyDefinition TimeZoneProperties[6] = {
-    TKZ_PROPERTY("GmtDeltaTotalseconds", "Integer", TKZ_DIRECT, nullptr, 0),
-    TKZ_PROPERTY("GmtDeltaSeconds", "Integer", TKZ_DIRECT, nullptr, 4),
-    TKZ_PROPERTY("GmtDeltaMinutes", "Integer", TKZ_DIRECT, nullptr, 8),
-    TKZ_PROPERTY("GmtDeltaHours", "Integer", TKZ_DIRECT, nullptr, 12),
+static constinit REALpropertyDefinition TimeZoneProperties[] = {
+    TKZ_PROPERTY("GmtDeltaTotalseconds", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaTotalSeconds)),
+    TKZ_PROPERTY("GmtDeltaSeconds", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaSeconds)),
+    TKZ_PROPERTY("GmtDeltaMinutes", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaMinutes)),
+    TKZ_PROPERTY("GmtDeltaHours", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaHours)),
     TKZ_PROPERTY("Latitude", "Double", ReturnLatitude, nullptr, 0),
     TKZ_PROPERTY("Longitude", "Double", ReturnLongitude, nullptr, 0),
 };
+static_assert(CountOf(TimeZoneProperties) == 6, "TimeZoneTKZ has six properties");
 
 constinit REALclassDefinition timezoneClass =
-    TKZ_CLASS("TimeZoneTKZ", sizeof(TimeZoneData), nullptr, nullptr, TimeZoneProperties, 6, nullptr, 0, nullptr, 0);
+    TKZ_CLASS("TimeZoneTKZ", sizeof(TimeZoneData), nullptr, nullptr, TimeZoneProperties, CountOf(TimeZoneProperties), nullptr, 0, nullptr, 0);

@@ -12,6 +12,10 @@ const uint32_t kMethodFlags = 4;
 const uint32_t kPropertyFlags = 6;
 const uint32_t kInterfaceVersion = 9;
 
+// The number of entries of a table, as the compiler counts its initialisers.
+// Each table asserts next to it the count that its registration requires.
+template <class T, uint32_t N> constexpr uint32_t CountOf(const T (&)[N]) { return N; }
+
 // Record initialisers, so that the tables read as their declarations.
 #define TKZ_METHOD(fn, decl) {(void*)(fn), 0, decl, kMethodFlags}
 #define TKZ_PROPERTY(name, type, getter, setter, param) \

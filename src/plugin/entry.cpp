@@ -58,6 +58,6 @@ void PluginEntry() {
     MyREALRegisterClass(&StyleDataListClass);
     MyREALRegisterClass(&timezoneClass);
     MyREALRegisterClassExtension(&FolderItemExtension);
-    for (REALmethodDefinition& m : GlobalMethods) REALRegisterMethod(&m);
+    for (uint32_t i = 0; i < kGlobalMethodCount; ++i) REALRegisterMethod(&GlobalMethods[i]);
     MyPluginEnde();
 }

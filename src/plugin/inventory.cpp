@@ -6,7 +6,7 @@
 #include "../styledata/styledata.h"
 #include "plugin.h"
 
-constinit REALmethodDefinition GlobalMethods[39] = {
+constinit REALmethodDefinition GlobalMethods[] = {
     TKZ_METHOD(ValidateUUID, "ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string"),
     TKZ_METHOD(rbisaArray, "ArrayIsATKZ(v as variant, ClassName as string) as boolean"),
     TKZ_METHOD(rbisaObject, "ObjectIsATKZ(o as object, ClassName as string) as boolean"),
@@ -47,3 +47,4 @@ constinit REALmethodDefinition GlobalMethods[39] = {
     TKZ_METHOD(NewFolderItemFSRef, "NewFolderItemFSRefTKZ(fsref as memoryblock) as FolderItem"),
     TKZ_METHOD(NewFolderItemFSRef2, "NewFolderItemFSRefNameTKZ(fsref as memoryblock,name as string) as FolderItem"),
 };
+static_assert(CountOf(GlobalMethods) == kGlobalMethodCount, "the host receives exactly 39 global methods");

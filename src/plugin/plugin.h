@@ -12,7 +12,10 @@ extern unsigned char gHasControls;
 void REALPluginMain(REALResolver resolver);
 }
 
-extern REALmethodDefinition GlobalMethods[39];
+// The host receives exactly this many global methods; inventory.cpp asserts
+// that its table holds as many.
+constexpr uint32_t kGlobalMethodCount = 39;
+extern REALmethodDefinition GlobalMethods[];
 
 void PluginEntry();
 long MyREALRegisterClass(REALclassDefinition* c);

@@ -187,7 +187,7 @@ void MyListFree(MyListData*& list) {
 // ---- Class definitions -----------------------------------------------------
 
 #define FIELD(f) offsetof(StyleData, f)
-static constinit REALpropertyDefinition StyleDataProperties[21] = {
+static constinit REALpropertyDefinition StyleDataProperties[] = {
     TKZ_PROPERTY("FontAvailable", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(FontAvailable)),
     TKZ_PROPERTY("ColorAvailable", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(ColorAvailable)),
     TKZ_PROPERTY("Bold", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(Bold)),
@@ -211,19 +211,22 @@ static constinit REALpropertyDefinition StyleDataProperties[21] = {
     TKZ_PROPERTY("TextLength", "Integer", TKZ_DIRECT, nullptr, FIELD(TextLength)),
 };
 #undef FIELD
+static_assert(CountOf(StyleDataProperties) == 21, "StyleDataTKZ has 21 properties");
 
-static constinit REALpropertyDefinition StyleDataListProperties[1] = {
+static constinit REALpropertyDefinition StyleDataListProperties[] = {
     TKZ_PROPERTY("Count", "Integer", TKZ_DIRECT, TKZ_DIRECT, offsetof(StyleDataList, count)),
 };
+static_assert(CountOf(StyleDataListProperties) == 1, "StyleDataListTKZ has one property");
 // The one method entry of the plugin that carries flags 0.
-static constinit REALmethodDefinition StyleDataListMethods[1] = {
+static constinit REALmethodDefinition StyleDataListMethods[] = {
     {(void*)GetItem, 0, "Style(index as integer) as StyleDataTKZ", 0},
 };
+static_assert(CountOf(StyleDataListMethods) == 1, "StyleDataListTKZ has one method");
 
 extern "C" {
 constinit REALclassDefinition StyleDataClass = TKZ_CLASS(
-    "StyleDataTKZ", sizeof(StyleData), nullptr, CloseStyleData, StyleDataProperties, 21, nullptr, 0, nullptr, 0);
+    "StyleDataTKZ", sizeof(StyleData), nullptr, CloseStyleData, StyleDataProperties, CountOf(StyleDataProperties), nullptr, 0, nullptr, 0);
 constinit REALclassDefinition StyleDataListClass =
-    TKZ_CLASS("StyleDataListTKZ", offsetof(StyleDataList, cursorIndex), nullptr, CloseStyleDataList, StyleDataListProperties, 1,
-              StyleDataListMethods, 1, nullptr, 0);
+    TKZ_CLASS("StyleDataListTKZ", offsetof(StyleDataList, cursorIndex), nullptr, CloseStyleDataList, StyleDataListProperties,
+              CountOf(StyleDataListProperties), StyleDataListMethods, CountOf(StyleDataListMethods), nullptr, 0);
 }
