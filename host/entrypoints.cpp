@@ -6,8 +6,11 @@
 #include "host.h"
 #include "internals.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace emu {
@@ -588,6 +591,28 @@ void* Host::Resolve(const char* name) {
     for (const EntryPoint& e : EntryPoints())
         if (strcmp(e.name, name) == 0) return e.address;
     return nullptr;
+}
+
+namespace {
+// The host-language methods REALLoadGlobalMethod hands out, counted as calls.
+const char* const kCountedMethods[] = {"VarType"};
+}  // namespace
+
+int CountedCalls() { return (int)(EntryPoints().size() + std::size(kCountedMethods)); }
+
+int CallIndex(const char* name) {
+    // Built once; a look-up compares views and allocates nothing.
+    static const std::vector<std::pair<std::string_view, int>> sorted = [] {
+        std::vector<std::pair<std::string_view, int>> t;
+        for (const EntryPoint& e : EntryPoints()) t.emplace_back(e.name, (int)t.size());
+        for (const char* m : kCountedMethods) t.emplace_back(m, (int)t.size());
+        std::sort(t.begin(), t.end());
+        return t;
+    }();
+    std::string_view key(name);
+    auto it = std::lower_bound(sorted.begin(), sorted.end(), key,
+                               [](const std::pair<std::string_view, int>& e, std::string_view k) { return e.first < k; });
+    return it != sorted.end() && it->first == key ? it->second : -1;
 }
 
 int Host::Lookups(const std::string& name) const {

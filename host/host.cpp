@@ -28,7 +28,7 @@ std::string Lower(std::string s) {
     return s;
 }
 
-Host::Host(Config config) : config_(std::move(config)) {
+Host::Host(Config config) : config_(std::move(config)), callCounts_(CountedCalls(), 0) {
     gCurrent = this;
     DefineClass("Object", "");
     DefineClass("FolderItem")->kind = kFolderItem;
@@ -59,10 +59,21 @@ Host& Host::Current() {
 }
 
 bool Host::CountCall(const char* name) {
-    calls.push_back(name);
-    int n = ++callCounts_[name];
+    int i = CallIndex(name);
+    if (i < 0) {
+        violations.push_back(std::string("a call the host does not count: ") + name);
+        return true;
+    }
+    int n = ++callCounts_[i];
+    if (config_.logCalls) calls.push_back(name);
+    if (config_.failAfter.empty()) return true;
     auto it = config_.failAfter.find(name);
     return it == config_.failAfter.end() || n <= it->second;
+}
+
+int Host::CallCount(const std::string& name) const {
+    int i = CallIndex(name.c_str());
+    return i < 0 ? 0 : callCounts_[i];
 }
 
 // ---- ledger ---------------------------------------------------------------

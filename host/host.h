@@ -38,6 +38,7 @@ struct Config {
     std::map<std::string, int> newInstanceLimit;  // class name -> instances allowed
     std::map<std::string, int> failAfter;     // entry point -> successful calls allowed
     bool reallyFree = false;                  // free released records (benchmarks)
+    bool logCalls = false;                    // keep Host::calls, the calls in order
 };
 
 // One parsed declaration, "Name(byref a as string, b as integer = 0) as T".
@@ -109,8 +110,12 @@ public:
     int Lookups(const std::string& name) const;
     static std::vector<std::string> EntryPointNames();
     Config& config() { return config_; }
-    // Calls of entry points in order (name only), and the words of the calls
-    // that reached recording entry points.
+    // How often an entry point (or a host-language method the host handed
+    // out) was called. Every call is counted, without allocating.
+    int CallCount(const std::string& name) const;
+    // The calls in order (name only), kept only while config().logCalls is
+    // on: the tests that look at the order switch it on. And the words of the
+    // calls that reached recording entry points.
     std::vector<std::string> calls;
     std::map<std::string, std::vector<uint32_t>> recorded;
 
@@ -199,7 +204,7 @@ private:
     Config config_;
     Registry registry_;
     std::map<std::string, int> lookups_;
-    std::map<std::string, int> callCounts_;
+    std::vector<int> callCounts_;            // by CallIndex
     std::map<std::string, std::unique_ptr<HostClass>> classes_;   // by lower-case name
     std::vector<void*> pendingDestroy_;
     bool destroying_ = false;

@@ -45,5 +45,10 @@ struct EntryPoint {
     void* address;
 };
 const std::vector<EntryPoint>& EntryPoints();
+// The place of a name among the calls the host counts (every entry point,
+// then the host-language methods it hands out), -1 for a name not there; and
+// how many there are.
+int CallIndex(const char* name);
+int CountedCalls();
 
 }  // namespace emu

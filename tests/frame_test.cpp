@@ -84,6 +84,12 @@ emu::Config Lacking(std::set<std::string> names) {
     return c;
 }
 
+// The host keeps the calls in order.
+emu::Config Logged(emu::Config c = emu::Config()) {
+    c.logCalls = true;
+    return c;
+}
+
 emu::Config OnlyVersion() {
     emu::Config c;
     for (const std::string& n : emu::Host::EntryPointNames())
@@ -197,7 +203,7 @@ PLUGIN_TEST(Registration, StyleDataPropertiesSitAtTheirFields) {
     EXPECT_EQ(count.setter, direct);
 }
 
-PLUGIN_TEST(Registration, AnnouncesVersionFirstAndReadsHostVersion) {
+PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Logged()) {
     const std::vector<std::string>& calls = s.host.calls;
     ASSERT_GE(calls.size(), 3u);
     EXPECT_EQ(calls[0], "RegisterPluginVersion");
@@ -222,7 +228,7 @@ PLUGIN_TEST_CFG(Registration, HostWithOnlyVersionEntryGetsNothing, OnlyVersion()
 
 // Our choice for a host without "RegisterPluginVersion": it is too old for
 // this interface, so nothing is registered and nothing else is asked.
-PLUGIN_TEST_CFG(Registration, HostWithoutVersionEntryIsLeftAlone, Lacking({"RegisterPluginVersion"})) {
+PLUGIN_TEST_CFG(Registration, HostWithoutVersionEntryIsLeftAlone, Logged(Lacking({"RegisterPluginVersion"}))) {
     EXPECT_TRUE(s.host.registry().order.empty());
     EXPECT_TRUE(s.host.calls.empty());
     EXPECT_EQ(s.host.Lookups("PluginRegisterClass"), 0);
@@ -504,6 +510,7 @@ PLUGIN_TEST(Arrays, InsertGoesThroughHostProcedure) {
 // ---- host object functions ------------------------------------------------------
 
 PLUGIN_TEST(HostObjects, ObjectIsAByName) {
+    s.host.config().logCalls = true;
     s.host.DefineClass("Animal");
     s.host.DefineClass("Dog", "Animal");
     void* dog = s.New("Dog");
@@ -523,6 +530,7 @@ PLUGIN_TEST_CFG(HostObjects, ObjectIsAWithoutHostClassTestIsFalse, Lacking({"Run
 }
 
 PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
+    s.host.config().logCalls = true;
     s.Words("RaiseException(char const*, char const*)", {W("OutOfBoundsException"), W("bad index")});
     ASSERT_EQ(s.host.raised.size(), 1u);
     void* e = s.host.raised[0];
@@ -569,6 +577,7 @@ PLUGIN_TEST_CFG(HostObjects, RaiseExceptionWithoutAnyClassRaisesNothing, NoExcep
 }
 
 PLUGIN_TEST(HostObjects, BuildMemoryBlockCopiesBytes) {
+    s.host.config().logCalls = true;
     const char* sig = "REALBuildMemoryblock(void const*, int)";
     void* b = s.Own(s.Words(sig, {W("hello"), 5}, "object").h);
     EXPECT_EQ(s.host.BlockBytes(b), "hello");
@@ -590,6 +599,7 @@ PLUGIN_TEST_CFG(HostObjects, BuildMemoryBlockReleasesBlockWithoutBytes, Lacking(
 }
 
 PLUGIN_TEST(HostObjects, VariantReadersUseHostConversions) {
+    s.host.config().logCalls = true;
     void* str = s.Str("text");
     void* v = s.Own(s.host.NewVariant(2, Value::I(-42)));
     EXPECT_EQ(s.Words("GetVariantInteger(REALobjectStruct*)", {W(v)}, "integer").i, -42);

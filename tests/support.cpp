@@ -58,9 +58,7 @@ emu::Value Session::Words(const std::string& signature, const std::vector<uint32
 }
 
 int Session::Calls(const std::string& entry) const {
-    int n = 0;
-    for (const std::string& c : host.calls) n += c == entry;
-    return n;
+    return host.CallCount(entry);
 }
 
 void* Session::DeepChain(const std::string& display) {

@@ -26,6 +26,7 @@ std::string U16(std::initializer_list<uint16_t> units) {
 // ---- building strings ----------------------------------------------------------
 
 PLUGIN_TEST(Strings, BuildRefusesEmptyInputWithoutAskingTheHost) {
+    s.host.config().logCalls = true;
     size_t before = s.host.calls.size();
     EXPECT_EQ(Build(s, nullptr, 3, emu::kUTF8), nullptr);
     EXPECT_EQ(Build(s, "abc", 0, emu::kUTF8), nullptr);
@@ -308,6 +309,7 @@ PLUGIN_TEST(RbText, IsANSIFollowsTagAndBytes) {
 }
 
 PLUGIN_TEST(RbText, FolderItemPaths) {
+    s.host.config().logCalls = true;
     void* item = s.Own(s.host.FolderItem("/tmp/caf\xC3\xA9"));
     struct { const char* fn; uint32_t enc; std::string bytes; } rows[] = {
         {"GetFolderItemPathWithUTF8Encoding(REALfolderItemStruct*)", emu::kUTF8, "/tmp/caf\xC3\xA9"},
