@@ -16,7 +16,8 @@ char* UnixFilePath(REALfolderItemStruct* item);
 // The item's file opened for reading or writing ("rb", "wb"), fully buffered
 // with a library-allocated buffer of bufferSize bytes (1 MiB for 0; the
 // stream's default buffering for a negative size), or null. The caller
-// closes it.
+// closes it. No registered method opens a stream; these two are
+// exported, as every function of the plugin is, for code that loads the plugin and finds them by name.
 typedef struct _IO_FILE FILE;
 FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize);
 FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize);

@@ -2,6 +2,10 @@
 // exception, memory blocks from bytes, class tests by name, a debug line on
 // standard error and a tick counter. The variant readers are rows of the
 // wrapper table (wrappers.def).
+//
+// Registered methods use only REALObjectIsA by class name (and GetVariantType);
+// the others are exported, as every function of the plugin is, for code that
+// loads the plugin and finds them by name.
 #pragma once
 
 #include "../hostapi/wrappers.h"

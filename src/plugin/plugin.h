@@ -20,6 +20,9 @@ extern REALmethodDefinition GlobalMethods[];
 void PluginEntry();
 long MyREALRegisterClass(REALclassDefinition* c);
 long MyREALRegisterClassExtension(REALclassDefinition* c);
+// Registering helpers the plugin itself does not call (it registers no
+// control, and its definitions carry their flags from the start); they are
+// exported, as every function of the plugin is, for code that loads the plugin and finds them by name.
 long MyREALRegisterControl(REALcontrol* c);
 void SetClassConsoleSafe(REALclassDefinition* c);
 void SetClassWebOnly(REALclassDefinition* c);

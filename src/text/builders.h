@@ -2,6 +2,11 @@
 // (data nil) before Init, after a failed Init or growth, and after Finish,
 // SecureFinish or Free; appends to a closed builder do nothing and its Finish
 // answers nil, so callers may append without checking.
+//
+// The display path of a folder item is the one registered user (InitUTF8,
+// AddString, Finish); the other forms, UnicodeStringHandle among them, are
+// exported, as every function of the plugin is, for code that loads the
+// plugin and finds them by name.
 #pragma once
 
 #include "strings.h"

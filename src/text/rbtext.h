@@ -27,6 +27,10 @@ public:
     long LengthDirect();
     const char* GetNative();
 
+    // Registered methods read an rbText through GetASCII and GetUTF8 only;
+    // the other forms, these wide and array forms among them, and the free
+    // functions below are exported, as every function of the plugin is, for
+    // code that loads the plugin and finds them by name.
     void ConvertUTF16();
     const unsigned short* GetUTF16();
     long LengthUTF16();
@@ -73,6 +77,8 @@ const char* GetUTF8(rbText& t);
 const unsigned short* GetUTF16(rbText& t);
 const unsigned int* GetUTF32(rbText& t);
 
+// Of the four path forms the registered methods use the system one; the
+// others are exported, as every function of the plugin is, for code that loads the plugin and finds them by name.
 REALstringStruct* GetFolderItemPathWithUTF8Encoding(REALfolderItemStruct* item);
 REALstringStruct* GetFolderItemPathWithWindowsEncoding(REALfolderItemStruct* item);
 REALstringStruct* GetFolderItemPathWithUnicodeEncoding(REALfolderItemStruct* item);
