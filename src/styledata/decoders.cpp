@@ -56,6 +56,20 @@ REALobjectStruct* Finish(MyListData*& list, int count) {
 // Mac layout: a little-endian signed 16-bit count, then 20-byte records. A
 // count larger than the whole records present is decoded as far as whole
 // records reach; the last of them then runs to the end of the text.
+//
+// A record, little-endian: bytes 0-3 the run's first text byte, 4-5 the line
+// height, 8-9 the font number, 11 the style bits (bold, italic, underline,
+// outline, shadow, condense, extend from bit 0 up), 12-13 the size, 14-19
+// red, green and blue as 16-bit components; bytes 6-7 and 10 are not read.
+// A run ends where the next one starts; the last at the end of the text.
+//
+// Example: the text "Hello" with the table
+//   02 00
+//   00 00 00 00  0C 00  00 00  03 00  00 01  0C 00  FF FF 00 00 00 00
+//   02 00 00 00  0C 00  00 00  03 00  00 02  09 00  00 00 00 00 FF FF
+// decodes to two runs: "He", bold, font 3, size 12, height 12, red 65535
+// (TextColor &hFF0000); and "llo" from offset 2, italic, size 9, blue 65535
+// (TextColor &h0000FF).
 REALobjectStruct* DecompileMacStyleData(REALstringStruct* text, REALstringStruct* styles) {
     Input t = Read(text), st = Read(styles);
     if (st.length < 22) return nullptr;
@@ -106,6 +120,17 @@ REALobjectStruct* DecompileMacStyleData(REALstringStruct* text, REALstringStruct
 // last record cut off by the end of the table is decoded with its missing
 // fields taken as 0 (a name cut to the bytes present), so that it keeps its
 // text byte like every other record.
+//
+// A record: a flags byte (bit 0 bold, 1 italic, 2 underline, 3 a font name
+// follows, 4 a colour follows); with bit 3, a length byte and that many bytes
+// of the name (Mac OS Roman); with bit 4, red, blue and green bytes, in that
+// order, each widened to 16 bits (× 257); then the size byte.
+//
+// Example: the text "Hi" with the table
+//   19 05 41 72 69 61 6C FF 00 80 0C   02 0A
+// decodes to two runs: "H", bold, font "Arial", red 65535, blue 0, green
+// 32896 (TextColor &hFF8000), size 12; and "i", italic, size 10, no font
+// name and no colour.
 REALobjectStruct* DecompileWinStyleData(REALstringStruct* text, REALstringStruct* styles) {
     Input t = Read(text), st = Read(styles);
     if (st.length <= 0) return nullptr;
