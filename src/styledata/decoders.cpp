@@ -124,7 +124,7 @@ REALobjectStruct* DecompileMacStyleData(REALstringStruct* text, REALstringStruct
 // A record: a flags byte (bit 0 bold, 1 italic, 2 underline, 3 a font name
 // follows, 4 a colour follows); with bit 3, a length byte and that many bytes
 // of the name (Mac OS Roman); with bit 4, red, blue and green bytes, in that
-// order, each widened to 16 bits (× 257); then the size byte.
+// order, each widened to 16 bits (times 257); then the size byte.
 //
 // Example: the text "Hi" with the table
 //   19 05 41 72 69 61 6C FF 00 80 0C   02 0A
