@@ -63,10 +63,11 @@ void PutUnit(UnicodeStringHandle& h, unsigned short unit) {
 // Latin-1 (code page 1252), the single-byte encoding the plugin names most,
 // so 0x80 becomes U+20AC and 0xE9 U+00E9. Its five unassigned bytes keep
 // their own value.
-const unsigned short kCp1252High[32] = {
+const unsigned short kCp1252High[] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+static_assert(sizeof kCp1252High / sizeof kCp1252High[0] == 32, "one unit for each byte 0x80 to 0x9F");
 unsigned short Widen(unsigned char c) {
     return (c >= 0x80 && c < 0xA0) ? kCp1252High[c - 0x80] : c;
 }
