@@ -226,7 +226,9 @@ Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string&
 // *output when output is given.
 int RunChild(const std::function<int()>& fn, std::string* output = nullptr);
 
-// A readable listing of what a plugin registered.
-std::string DescribeRegistry(Host& host);
+// What a plugin registered: a readable listing, or the Markdown tables of
+// the README's reference.
+enum class Inventory { Listing, Markdown };
+std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
 
 }  // namespace emu
