@@ -54,6 +54,7 @@ print tz.GmtDeltaHours, tz.Latitude, tz.Longitude
 print "== desktop"
 print GetDoubleClickIntervalTKZ, NewFolderItemFSRefTKZ(m)
 DelayTKZ(0.01)
-print "== volume (a factor of the mixer's maximum; without a sound card nothing changes)"
-SetSoundVolumeTKZ(0.5)
-print GetSoundVolumeTKZ, GetSoundMuteTKZ
+print "== volume (the getters' fixed answers: the tour leaves the mixer alone)"
+' SetSoundVolumeTKZ(0.5) sets the sound card's master volume to half its
+' maximum: try it in a copy of this tour, on a machine whose volume you may change.
+print GetSoundVolumeTKZ, GetSoundVolumeLeftTKZ, GetSoundVolumeRightTKZ, GetSoundMuteTKZ
