@@ -33,7 +33,7 @@ double DoubleAt(REALobjectStruct* self, size_t offset) {
 double ReturnLatitude(REALobjectStruct* self, long) { return DoubleAt(self, offsetof(TimeZoneData, latitude)); }
 double ReturnLongitude(REALobjectStruct* self, long) { return DoubleAt(self, offsetof(TimeZoneData, longitude)); }
 
-static constinit REALpropertyDefinition TimeZoneProperties[] = {
+static TKZ_CONSTINIT REALpropertyDefinition TimeZoneProperties[] = {
     TKZ_PROPERTY("GmtDeltaTotalseconds", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaTotalSeconds)),
     TKZ_PROPERTY("GmtDeltaSeconds", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaSeconds)),
     TKZ_PROPERTY("GmtDeltaMinutes", "Integer", TKZ_DIRECT, nullptr, offsetof(TimeZoneData, gmtDeltaMinutes)),

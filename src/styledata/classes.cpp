@@ -187,7 +187,7 @@ void MyListFree(MyListData*& list) {
 // ---- Class definitions -----------------------------------------------------
 
 #define FIELD(f) offsetof(StyleData, f)
-static constinit REALpropertyDefinition StyleDataProperties[] = {
+static TKZ_CONSTINIT REALpropertyDefinition StyleDataProperties[] = {
     TKZ_PROPERTY("FontAvailable", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(FontAvailable)),
     TKZ_PROPERTY("ColorAvailable", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(ColorAvailable)),
     TKZ_PROPERTY("Bold", "Boolean", TKZ_DIRECT, TKZ_DIRECT, FIELD(Bold)),
@@ -213,7 +213,7 @@ static constinit REALpropertyDefinition StyleDataProperties[] = {
 #undef FIELD
 static_assert(CountOf(StyleDataProperties) == 21, "StyleDataTKZ has 21 properties");
 
-static constinit REALpropertyDefinition StyleDataListProperties[] = {
+static TKZ_CONSTINIT REALpropertyDefinition StyleDataListProperties[] = {
     TKZ_PROPERTY("Count", "Integer", TKZ_DIRECT, TKZ_DIRECT, offsetof(StyleDataList, count)),
 };
 static_assert(CountOf(StyleDataListProperties) == 1, "StyleDataListTKZ has one property");

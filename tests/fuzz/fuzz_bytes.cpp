@@ -1,0 +1,73 @@
+// The hash, XOR, encoding tags and four-character codes against models of
+// their definitions, over random bytes under random encoding tags.
+#include "fuzz.h"
+
+#include <cstring>
+
+using namespace fuzz;
+
+namespace {
+
+// The serial definition: h = length + 1, then per byte h = fold(b) ^ rotl(h, 3),
+// folding A to Z only (the fuzzing process never sets a locale).
+uint32_t HashModel(const std::string& s) {
+    uint32_t h = (uint32_t)s.size() + 1;
+    for (unsigned char b : s) h = (uint32_t)(b >= 'A' && b <= 'Z' ? b + 32 : b) ^ (h << 3 | h >> 29);
+    return h;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const emu::MethodDef* hash = Global("GetHash32TKZ");
+    static const emu::MethodDef* xorBytes = Global("BitwiseXORStringBytesTKZ");
+    static const emu::MethodDef* getEnc = Global("GetEncodingOfStringTKZ");
+    static const emu::MethodDef* setEnc = Global("SetEncodingOfStringTKZ");
+    static const emu::MethodDef* fromCode = Global("StringFromOSTypeTKZ");
+    static const emu::MethodDef* toCode = Global("OSTypeFromStringTKZ");
+    FuzzedDataProvider in(data, size);
+    int32_t v = in.ConsumeIntegral<int32_t>();
+    uint32_t enc = PickEncoding(in);
+    bool nil = in.ConsumeBool();
+    std::string bytes = in.ConsumeRemainingBytesAsString();
+    Scope s;
+    void* str = nil ? nullptr : s.Str(bytes, enc);
+    const std::string& b = nil ? std::string() : bytes;
+    auto what = [&] { return "input " + s.Text(str) + " v " + std::to_string(v); };
+
+    uint32_t want = nil ? 1 : HashModel(b);
+    FUZZ_CHECK((uint32_t)s.Call(hash, {Value::H(str)}).i == want, what());
+    // FAST PATHS: when the plugin's hash kernels with forced paths are
+    // exported, each of them is checked here against HashModel as well.
+
+    void* x = s.Call(xorBytes, {Value::H(str), Value::I(v)}).h;
+    std::string flipped = b;
+    for (size_t i = 0; i + 4 <= flipped.size(); i += 4)
+        for (size_t k = i; k < i + 4; ++k) flipped[k] = (char)(flipped[k] ^ (v & 0xFF));
+    FUZZ_CHECK(s.Text(x) == Built(flipped, emu::kRaw), what() + " gave " + s.Text(x));
+    if (x != nullptr) {  // twice gives back the bytes
+        void* back = s.Call(xorBytes, {Value::H(x), Value::I(v)}).h;
+        FUZZ_CHECK(Host().Bytes(back) == b, what());
+    }
+
+    FUZZ_CHECK((uint32_t)s.Call(getEnc, {Value::H(str)}).i == (nil ? 0 : enc), what());
+    s.Call(setEnc, {Value::H(str), Value::I(v)});
+    FUZZ_CHECK((uint32_t)s.Call(getEnc, {Value::H(str)}).i == (nil ? 0 : (uint32_t)v), what());
+    FUZZ_CHECK(Host().Bytes(str) == b, what() + ": setting the tag changed the bytes");
+
+    // Four-character codes: all four bytes most significant first, tagged
+    // US-ASCII when all are 7-bit; back from Mac OS Roman (or raw) text,
+    // a short text filling from the first byte with spaces after it.
+    void* code = s.Call(fromCode, {Value::I(v)}).h;
+    std::string four = {(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v};
+    bool high = ((v | v >> 8 | v >> 16 | v >> 24) & 0x80) != 0;
+    FUZZ_CHECK(s.Text(code) == Built(four, high ? emu::kMacRoman : emu::kASCII), what());
+    FUZZ_CHECK(s.Call(toCode, {Value::H(code)}).i == v, what());
+    uint32_t tag = enc == emu::kRaw ? emu::kRaw : emu::kMacRoman;
+    void* text = nil ? nullptr : s.Str(b, tag);
+    uint32_t packed = 0x20202020;
+    for (size_t i = 0; i < 4 && i < b.size(); ++i)
+        packed = (packed & ~(0xFFu << (24 - 8 * i))) | (uint32_t)(unsigned char)b[i] << (24 - 8 * i);
+    FUZZ_CHECK((uint32_t)s.Call(toCode, {Value::H(text)}).i == packed, what());
+    return 0;
+}

@@ -1,0 +1,105 @@
+// The standard-input readers over random bytes, each input in a child
+// process whose standard input is a file of those bytes (standard input is
+// the process's own state). A random sequence of the "StdinTKZ" shared
+// methods runs against the same reads done by the C library on a memory
+// stream of the same bytes, until the first Flush (which drains the
+// descriptor under whatever the stream has buffered: no model follows it).
+#include "fuzz.h"
+
+#include <climits>
+#include <cstring>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace fuzz;
+
+namespace {
+
+enum Op { kRead, kCharacter, kInteger, kDouble, kString, kReady, kFlush };
+
+const char* names[] = {"Read", "GetCharacter", "ReadInteger", "ReadDouble", "ReadString", "IsReady", "Flush"};
+const emu::MethodDef* methods[7];
+
+void Child(FuzzedDataProvider& in) {
+    std::vector<std::pair<Op, int32_t>> ops;
+    for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n) {
+        Op op = (Op)in.ConsumeIntegralInRange(0, 6);
+        int32_t count = in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000);
+        ops.push_back({op, count});
+    }
+    std::string bytes = in.ConsumeRemainingBytesAsString();
+    int fd = memfd_create("stdin", 0);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != (ssize_t)bytes.size()) Fail("no memory file");
+    lseek(fd, 0, SEEK_SET);
+    dup2(fd, 0);
+    close(fd);
+    FILE* model = fmemopen((void*)bytes.data(), bytes.size(), "r");
+    if (bytes.empty()) model = fopen("/dev/null", "r");  // fmemopen takes no empty buffer
+    Scope s;
+    std::string done;
+    for (auto [op, count] : ops) {
+        done += std::string(" ") + names[op];
+        auto what = [&] { return "input " + Hex(bytes) + " calls" + done; };
+        if (op == kRead) done += "(" + std::to_string(count) + ")";
+        long i = 77;
+        double d = 7.5;
+        void* word = op == kString ? Host().NewString("old", emu::kUTF8) : nullptr;  // ReadString releases it
+        std::vector<Value> args;
+        if (op == kRead) args = {Value::I(count)};
+        if (op == kInteger) args = {Value::R(&i)};
+        if (op == kDouble) args = {Value::R(&d)};
+        if (op == kString) args = {Value::R(&word)};
+        Value got = s.Call(methods[op], args);
+        s.Own(word);
+        if (model == nullptr) continue;
+        switch (op) {
+        case kRead: {
+            std::string buf(count > 0 ? (size_t)count : 0, '\0');
+            size_t n = count > 0 ? fread(&buf[0], 1, buf.size(), model) : 0;
+            FUZZ_CHECK(s.Text(got.h) == Built(buf.substr(0, n), emu::kRaw), what() + " gave " + s.Text(got.h));
+            break;
+        }
+        case kCharacter: FUZZ_CHECK(got.i == fgetc(model), what()); break;
+        case kInteger: {
+            int v = 0;
+            FUZZ_CHECK(got.i == fscanf(model, "%d", &v) && i == v, what());
+            break;
+        }
+        case kDouble: {
+            double v = 0;
+            FUZZ_CHECK(got.i == fscanf(model, "%lf", &v) && memcmp(&d, &v, sizeof d) == 0, what());
+            break;
+        }
+        case kString: {
+            static char buf[4096];
+            memset(buf, 0, sizeof buf);
+            FUZZ_CHECK(got.i == fscanf(model, "%4095s", buf) && s.Text(word) == Built(buf, emu::kRaw), what());
+            break;
+        }
+        case kReady: FUZZ_CHECK(got.b, what() + ": a file is always ready"); break;
+        case kFlush: fclose(model), model = nullptr; break;
+        }
+    }
+    if (model) fclose(model);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (methods[0] == nullptr)  // found once, before the children
+        for (int op = 0; op < 7; ++op) methods[op] = Member("StdinTKZ", names[op], true);
+    fflush(stderr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        {
+            FuzzedDataProvider in(data, size);
+            Child(in);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) Fail("cannot run the child");
+    FUZZ_CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child ended with status " + std::to_string(status));
+    return 0;
+}
