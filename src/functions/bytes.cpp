@@ -7,10 +7,11 @@
 // made over a pointer) the length is the caller's word and is trusted.
 #include "functions.h"
 
+#include "bytekernels.h"
+
 #include "../objects/hostobjects.h"
 #include "../text/strings.h"
 
-#include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -32,32 +33,25 @@ REALmemoryBlockStruct* CopyToNewBlock(const void* bytes, long n) {
 }  // namespace
 
 // h starts at length + 1; each byte, folded by the C library's tolower under
-// the process's locale, is XORed into h rotated left by 3. Values stored by
-// BASIC programs depend on this exact definition.
+// the calling thread's locale, is XORed into h rotated left by 3. Values
+// stored by BASIC programs depend on this exact definition; the kernel keeps
+// it at memory speed.
 long GetHash32(REALstringStruct* s) {
     if (s == nullptr) return 1;
     int32_t n = StringLength(s);
-    uint32_t h = (uint32_t)n + 1;
-    const unsigned char* p = (const unsigned char*)StringText(s);
-    for (int32_t i = 0; i < n; ++i) h = (uint32_t)tolower(p[i]) ^ ((h << 3) | (h >> 29));
-    return (long)h;
+    if (n <= 0) return (long)(uint32_t)(n + 1);
+    return (long)tkz_hash32((const unsigned char*)StringText(s), (size_t)n);
 }
 
 // Whole 32-bit words are XORed with the low byte of v in every byte; the last
-// length mod 4 bytes are copied unchanged. The result is raw bytes.
+// length mod 4 bytes are copied unchanged. The result is raw bytes, XORed in
+// one pass straight into the buffer the host copies.
 REALstringStruct* BitwiseXORStringBytes(REALstringStruct* s, long v) {
     if (s == nullptr || StringLength(s) <= 0) return nullptr;
     int32_t n = StringLength(s);
-    unsigned char* buf = (unsigned char*)calloc(1, (size_t)n + 4);
+    unsigned char* buf = (unsigned char*)malloc((size_t)n);
     if (buf == nullptr) return nullptr;
-    memcpy(buf, StringText(s), (size_t)n);
-    uint32_t mask = 0x01010101u * ((uint32_t)v & 0xFF);
-    for (int32_t i = 0; i + 4 <= n; i += 4) {
-        uint32_t w;
-        memcpy(&w, buf + i, 4);
-        w ^= mask;
-        memcpy(buf + i, &w, 4);
-    }
+    tkz_xorwords(buf, (const unsigned char*)StringText(s), (size_t)n, (unsigned)v);
     REALstringStruct* r = REALBuildUnicodeString(buf, n, kEncRaw);
     free(buf);
     return r;
