@@ -478,6 +478,17 @@ PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks,
     EXPECT_EQ(s.host.Lookups("RuntimeArrayDirectGetGetProc"), 5);
     EXPECT_EQ(s.host.Lookups("RuntimeArrayDirectGetSetProc"), 5);
 
+    // An element stored over itself while the array holds its only reference
+    // stays alive.
+    void* strs = s.Own(s.host.NewArray(8, 1));
+    void* str = s.host.NewString("kept", emu::kUTF8);
+    const char* setString = "REALSetArrayValue(REALarrayStruct*, long, REALstringStruct*)";
+    s.Words(setString, {W(strs), 0, W(str)});
+    s.host.Unlock(str);
+    s.Words(setString, {W(strs), 0, W(str)});
+    EXPECT_EQ(s.host.RefCount(str), 1);
+    EXPECT_EQ(s.host.Bytes(str), "kept");
+
     void* bytes = s.Own(s.host.NewArray(11, 3));
     s.host.SetElement(bytes, 2, Value::B(true));
     unsigned char b = 0;

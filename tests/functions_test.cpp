@@ -149,6 +149,13 @@ PLUGIN_TEST(StringFunctions, StringsAndMemoryBlocks) {
     EXPECT_EQ(s.host.BlockBytes(s.Call("CloneMemoryBlockWithLengthTKZ", {H(ten), Value::I(99)}).h), "0123456789");
     EXPECT_EQ(s.Call("CloneMemoryBlockWithLengthTKZ", {H(ten), Value::I(-5)}).h, nullptr);
     EXPECT_EQ(s.Call("CloneMemoryBlockWithLengthTKZ", {H(nullptr), Value::I(4)}).h, nullptr);
+    // An empty copy is still a block, of 0 bytes.
+    for (Value empty : {s.Call("CloneMemoryBlockWithLengthTKZ", {H(ten), Value::I(0)}),
+                        s.Call("CloneMemoryBlockTKZ", {H(s.Own(s.host.NewMemoryBlock(0)))}),
+                        s.Call("StringToMemoryBlockTKZ", {H(s.Str(""))})}) {
+        ASSERT_NE(empty.h, nullptr);
+        EXPECT_EQ(s.host.BlockBytes(empty.h), "");
+    }
     Value whole = s.Call("CloneMemoryBlockTKZ", {H(ten)});
     EXPECT_EQ(s.host.BlockBytes(whole.h), "0123456789");
     EXPECT_EQ(s.Call("CloneMemoryBlockTKZ", {H(nullptr)}).h, nullptr);
@@ -193,6 +200,8 @@ PLUGIN_TEST(Uuid, FormsOfEveryMode) {
         {"{0123ABCD456789abCDEF0123456789ab}", 2, true}, {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
         {braced, 2, true}, {"{0123ABCD--4567-89ab-CDEF-0123456789ab}", 2, false},
         {"0123ABCD456789abCDEF0123456789ab", 3, true}, {bare, 3, true}, {braced, 3, false},
+        {"0123ABCD456789abCDEF0123456789ab", 1, false}, {"0123ABCD-4567-89abCDEF-0123456789ab", 1, false},
+        {"{0123ABCD-4567-89ab-CDEF0123456789ab}", 0, false},
         {braced + " ", 0, false}, {braced + "\n", 0, false}, {" " + braced, 0, false},
         {"{0123ABC-4567-89ab-CDEF-0123456789ab}", 0, false}, {"{0123ABCDE-4567-89ab-CDEF-0123456789ab}", 0, false},
         {"{0123ABCD-4567-89ab-CDEF-0123456789a}", 0, false}, {"{0123ABCD-4567-89ab-CDEF-0123456789abc}", 0, false},
@@ -368,6 +377,20 @@ TEST(Volume, SetsMasterThroughAlsa) {
         EXPECT_EQ(s.Call("GetSoundVolumeTKZ").d, 0.0);
         s.Call("SetSoundMuteTKZ", {Value::B(true)});
         EXPECT_FALSE(s.Call("GetSoundMuteTKZ").b);
+    });
+}
+
+// The largest control range: a product that fits 32 bits once truncated is
+// sent as it is.
+TEST(Volume, FullRangeProductIsSentAsIs) {
+    TKZ_REQUIRE(HaveTestMixer(), "the ALSA test control plugin (built with the tests)");
+    tkz::RunFresh(emu::Config(), [](tkz::Session& s) {
+        Mixer m = UseTestMixer("Master Playback Volume", 2147483647, 0);
+        s.Call("SetSoundVolumeTKZ", {Value::D(1.0)});
+        EXPECT_EQ(LastWrite(m), "2147483647 2147483647");
+        s.Call("SetSoundVolumeTKZ", {Value::D(0.5)});
+        s.Call("SetSoundVolumeTKZ", {Value::D(2147483647.9 / 2147483647.0)});
+        EXPECT_EQ(LastWrite(m), "2147483647 2147483647");
     });
 }
 

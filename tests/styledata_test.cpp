@@ -98,8 +98,6 @@ PLUGIN_TEST(StyleData, FontAndTextSetters) {
     EXPECT_EQ(Text(s, run, "FontName"), "Sans");
     EXPECT_EQ(Int(s, run, "FontID"), 3) << "FontName leaves FontID";
     int held = s.host.RefCount(name);  // the test's, the run's and the one read above
-    s.host.SetProp(run, "FontName", H(name));  // over itself
-    EXPECT_EQ(s.host.RefCount(name), held);
     s.host.SetProp(run, "FontID", Value::I(4));
     EXPECT_EQ(s.Prop(run, "FontName").h, nullptr) << "FontID clears FontName";
     EXPECT_EQ(s.host.RefCount(name), held - 1);
@@ -110,6 +108,20 @@ PLUGIN_TEST(StyleData, FontAndTextSetters) {
     EXPECT_EQ(s.Prop(run, "Text").h, nullptr);
     EXPECT_EQ(Int(s, run, "TextLength"), 0);
     s.host.SetProp(run, "Text", H(s.Str("kept")));  // released by the destructor
+}
+
+// A string stored over itself while the run holds its only reference stays
+// alive: the setter takes the new reference before giving up the old one.
+PLUGIN_TEST(StyleData, StringSetOverItselfStaysAlive) {
+    for (const char* field : {"FontName", "Text"}) {
+        void* run = s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h);
+        void* str = s.host.NewString("Sans", emu::kUTF8);
+        s.host.SetProp(run, field, H(str));
+        s.host.Unlock(str);
+        s.host.SetProp(run, field, H(str));
+        EXPECT_EQ(s.host.RefCount(str), 1) << field;
+        EXPECT_EQ(Text(s, run, field), "Sans") << field;
+    }
 }
 
 // ---- the Mac decoder --------------------------------------------------------------
@@ -290,6 +302,20 @@ PLUGIN_TEST(StyleDataList, StyleByIndex) {
     // A list the program creates itself is empty.
     void* own = s.New("StyleDataListTKZ");
     EXPECT_EQ(Style(s, own, 1), nullptr);
+}
+
+PLUGIN_TEST(StyleDataList, AppendRefusesNil) {
+    const char* append = "MyListAppend(MyListData*&, REALobjectStruct*)";
+    void* list = nullptr;
+    void* run = s.New("StyleDataTKZ");
+    EXPECT_FALSE(s.Words(append, {W(&list), 0}, "boolean").b);
+    EXPECT_EQ(list, nullptr);
+    EXPECT_TRUE(s.Words(append, {W(&list), W(run)}, "boolean").b);
+    EXPECT_FALSE(s.Words(append, {W(&list), 0}, "boolean").b);
+    EXPECT_EQ(s.Words("MyListCount(MyListData*)", {W(list)}, "integer").i, 1);
+    EXPECT_EQ(s.host.RefCount(run), 2) << "the list holds its own reference";
+    s.Words("MyListFree(MyListData*&)", {W(&list)});
+    EXPECT_EQ(list, nullptr);
 }
 
 PLUGIN_TEST(StyleDataList, RefusedEntriesAreSkippedAndNothingLeaks) {

@@ -67,9 +67,9 @@ PLUGIN_TEST(Strings, Utf32InputArrivesAsUtf16) {
 // Our choice: a code point above 0xFFFF becomes a surrogate pair, and a
 // value that is no code point becomes U+FFFD, so the text stays well formed.
 PLUGIN_TEST(Strings, Utf32AboveBasicPlaneBecomesSurrogatePair) {
-    uint32_t units[] = {0x1F600, 0x41, 0x110000};
-    void* str = Build(s, units, 12, emu::kUTF32);
-    EXPECT_EQ(s.Bytes(str), U16({0xD83D, 0xDE00, 0x41, 0xFFFD}));
+    uint32_t units[] = {0x1F600, 0x41, 0xFFFF, 0x10000, 0x10FFFF, 0x110000};
+    void* str = Build(s, units, sizeof units, emu::kUTF32);
+    EXPECT_EQ(s.Bytes(str), U16({0xD83D, 0xDE00, 0x41, 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF, 0xFFFD}));
     std::vector<uint32_t> many(300, 0x10400);
     void* big = Build(s, many.data(), 1200, emu::kUTF32);
     EXPECT_EQ(s.Bytes(big).size(), 1200u);
@@ -229,6 +229,13 @@ PLUGIN_TEST(RbText, FormsAreMadeOnceAndKept) {
     EXPECT_EQ(s.host.RefCount(str), 1) << "destruction gives every form back";
 }
 
+// Asked for first, the length makes the Windows Latin-1 form itself.
+PLUGIN_TEST(RbText, WindowsFormOfNonAsciiText) {
+    Text t(s, s.Str("caf\xC3\xA9 \xE2\x82\xAC"));  // "café €"
+    EXPECT_EQ(t.Len("LengthWindows()"), 6);
+    EXPECT_EQ(t.Z("GetWindows()"), "caf\xE9 \x80");
+}
+
 PLUGIN_TEST(RbText, WideForms) {
     void* str = s.Str("a\xE2\x82\xAC\xF0\x9F\x98\x80");  // a, euro sign, one character beyond 0xFFFF
     Text t(s, str);
@@ -357,7 +364,8 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
     EXPECT_EQ(b.data, nullptr);
 
     ASSERT_TRUE(s.Words("InitUTF8(AsciiStringHandle&, int)", {W(&b), 1000}, "boolean").b);
-    std::string first(990, 'a'), second(20, 'b');
+    // The block grows only when the need (length + n + 4) exceeds the capacity.
+    std::string first(996, 'a'), second(14, 'b');
     s.Words(kAddString, {W(&b), W(first.c_str())});
     EXPECT_EQ(b.capacity, 1000);
     s.Words(kAddString, {W(&b), W(second.c_str())});
@@ -394,6 +402,57 @@ PLUGIN_TEST(Builders, AppendKinds) {
     ASSERT_TRUE(s.Words("InitASCII(AsciiStringHandle&, int)", {W(&b), 10}, "boolean").b);
     EXPECT_EQ(s.Words(kFinish, {W(&b)}, "object").h, nullptr) << "nothing added: nil";
     EXPECT_EQ(b.data, nullptr);
+}
+
+// The text bytes of one watched block as they were when it was freed, seen
+// through free itself (interposed here; the sanitizer has its own hook).
+namespace {
+const char* gWatched = nullptr;
+int gWatchedLength = 0;
+char gAtFree[16];
+bool gFreed = false;
+void SeeFree(const volatile void* p) {
+    if (p == nullptr || p != gWatched) return;
+    memcpy(gAtFree, gWatched + 1, (size_t)gWatchedLength);
+    gFreed = true;
+}
+}  // namespace
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+#else
+extern "C" void __libc_free(void*);
+extern "C" void free(void* p) {
+    SeeFree(p);
+    __libc_free(p);
+}
+#endif
+
+PLUGIN_TEST(Builders, SecureFinishWipesTheTextBeforeFreeing) {
+#if defined(__SANITIZE_ADDRESS__)
+    __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) {}, SeeFree);
+#endif
+    Builder b{};
+    ASSERT_TRUE(s.Words("InitUTF8(AsciiStringHandle&, int)", {W(&b), 8}, "boolean").b);
+    s.Words(kAddString, {W(&b), W("secret")});
+    gWatched = b.data;
+    gWatchedLength = b.length;
+    void* str = s.Own(s.Words("SecureFinish(AsciiStringHandle&)", {W(&b)}, "object").h);
+    gWatched = nullptr;
+    EXPECT_EQ(s.Bytes(str), "secret");
+    ASSERT_TRUE(gFreed);
+    EXPECT_EQ(std::string(gAtFree, 6), std::string(6, '\0'));
+}
+
+PLUGIN_TEST(Builders, EachInitTagsItsEncoding) {
+    struct { const char* init; uint32_t enc; } rows[] = {{"InitUTF8(AsciiStringHandle&, int)", emu::kUTF8},
+                                                         {"InitASCII(AsciiStringHandle&, int)", emu::kASCII},
+                                                         {"InitBinary(AsciiStringHandle&, int)", emu::kRaw}};
+    for (auto& r : rows) {
+        Builder b{};
+        ASSERT_TRUE(s.Words(r.init, {W(&b), 4}, "boolean").b);
+        s.Words(kAddString, {W(&b), W("x")});
+        EXPECT_EQ(s.Enc(s.Own(s.Words(kFinish, {W(&b)}, "object").h)), r.enc) << r.init;
+    }
 }
 
 PLUGIN_TEST(Builders, UnicodeBuilder) {
