@@ -1,5 +1,6 @@
 // A deliberately faulty plugin of this interface, for tkzhost's report: one
-// method leaks a string, one releases its argument, which is the caller's.
+// method leaks a string, one releases its argument, which is the caller's,
+// one crashes.
 #include "layout.h"
 
 typedef void* (*Resolver)(const char*);
@@ -15,11 +16,16 @@ static void* LeakTKZ() {
 }
 static void OverReleaseTKZ(void* s) { ((Unlock)gHost("REALUnlockString"))(s); }
 static long FineTKZ(long x) { return x + 1; }
+// An address no process maps, read afresh so that the compiler cannot know
+// it (and not null, which the sanitizers would report before the fault).
+static int* volatile gNowhere = (int*)16;
+static void CrashTKZ() { *gNowhere = 1; }
 
 static emu::MethodDef gMethods[] = {
     {(void*)LeakTKZ, 0, "LeakTKZ as string", 4},
     {(void*)OverReleaseTKZ, 0, "OverReleaseTKZ(s as string)", 4},
     {(void*)FineTKZ, 0, "FineTKZ(x as integer) as integer", 4},
+    {(void*)CrashTKZ, 0, "CrashTKZ", 4},
 };
 
 extern "C" void REALPluginMain(Resolver resolver) {

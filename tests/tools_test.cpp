@@ -1,9 +1,14 @@
 // tkzhost as a newcomer runs it: the listing of what the plugin registers,
-// and one clear line with a non-zero exit when a file is no plugin.
+// statements and scripts, the errors, the prompt on a terminal, and its
+// statement parser fed mutated statements.
+#include "parse.h"
+
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
 #include <fcntl.h>
 #include <poll.h>
@@ -17,14 +22,31 @@ struct Result {
     int status;
 };
 
-Result Tool(const std::string& args, bool withErrors = true) {
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// A bash command line; standard error joins standard output unless dropped.
+Result Sh(const std::string& command, bool withErrors = true) {
     Result r;
-    FILE* p = popen((std::string(TKZ_BUILD_DIR "/tkzhost ") + args + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r");
+    FILE* p = popen(("bash -c " + Quote(command) + (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null").c_str(), "r");
     char buf[4096];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    r.status = WEXITSTATUS(pclose(p));
+    int status = pclose(p);
+    r.status = WEXITSTATUS(status);
     return r;
+}
+
+Result Tool(const std::string& args, bool withErrors = true) {
+    return Sh(std::string(TKZ_BUILD_DIR "/tkzhost ") + args, withErrors);
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
 }
 
 int Count(const std::string& text, const std::string& what) {
@@ -35,62 +57,61 @@ int Count(const std::string& text, const std::string& what) {
 
 }  // namespace
 
+// Run from the build folder: a plugin named without a slash is found there.
 TEST(Tkzhost, ListsWhatThePluginRegisters) {
-    Result r = Tool(TKZ_PLUGIN);
+    Result r = Sh("cd " TKZ_BUILD_DIR " && ./tkzhost tkz.so");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_NE(r.out.find("classes (5):"), std::string::npos);
-    EXPECT_NE(r.out.find("extension methods (12):"), std::string::npos);
-    EXPECT_NE(r.out.find("global methods (39):"), std::string::npos);
-    EXPECT_NE(r.out.find("  StyleDataTKZ  data 96 bytes\n"), std::string::npos);
-    EXPECT_NE(r.out.find("    property TextLength as Integer  (read-only)\n"), std::string::npos);
-    EXPECT_NE(r.out.find("    method Style(index as integer) as StyleDataTKZ\n"), std::string::npos);
-    EXPECT_NE(r.out.find("    shared method ReadString(byref value as string) as integer\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  folderitem.DisplayPathTKZ(delimiter as string = \"/\") as string\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  1. ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string\n"), std::string::npos);
-    EXPECT_NE(r.out.find("  39. NewFolderItemFSRefNameTKZ(fsref as memoryblock,name as string) as FolderItem\n"),
-              std::string::npos);
+    for (const char* line : {"classes (5):\n", "extension methods (12):\n", "global methods (39):\n",
+                             "  StyleDataTKZ  data 96 bytes\n", "    property TextLength as Integer  (read-only)\n",
+                             "    method Style(index as integer) as StyleDataTKZ\n",
+                             "    shared method ReadString(byref value as string) as integer\n",
+                             "  folderitem.DisplayPathTKZ(delimiter as string = \"/\") as string\n",
+                             "  1. ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string\n",
+                             "  39. NewFolderItemFSRefNameTKZ(fsref as memoryblock,name as string) as FolderItem\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
     EXPECT_EQ(Count(r.out, "    property "), 21 + 1 + 6);
 }
 
-TEST(Tkzhost, RefusesWhatIsNoPlugin) {
-    Result missing = Tool("/no/such/plugin.so");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(Count(missing.out, "\n"), 1) << missing.out;
-    EXPECT_EQ(missing.out.rfind("tkzhost: cannot load /no/such/plugin.so", 0), 0u) << missing.out;
-
-    Result notPlugin = Tool(TKZ_BUILD_DIR "/tests/libclash.so");
-    EXPECT_EQ(notPlugin.status, 1);
-    EXPECT_NE(notPlugin.out.find("has no REALPluginMain"), std::string::npos) << notPlugin.out;
-    EXPECT_EQ(Count(notPlugin.out, "\n"), 1);
-
-    Result usage = Tool("");
-    EXPECT_EQ(usage.status, 2);
+// One line on standard error and the documented status for each way in
+// which the command line or its files are wrong.
+TEST(Tkzhost, RefusesWhatItCannotRun) {
+    std::string dir = testing::TempDir() + "tkzhost-files";
+    Sh("rm -rf " + dir + " && mkdir -p " + dir + " && printf 'print 1\\nx\\0y' > " + dir +
+       "/nul.bas && printf 'print 1\\n\\x01\\xff' > " + dir + "/bad.bas");
+    struct { std::string args; int status; const char* message; } rows[] = {
+        {"/no/such/plugin.so", 1, "tkzhost: cannot load /no/such/plugin.so"},
+        {TKZ_BUILD_DIR "/tests/libclash.so", 1, "has no REALPluginMain"},
+        {"", 2, "tkzhost: no PLUGIN given\n"},
+        {"--frobnicate", 2, "tkzhost: unknown option --frobnicate\n"},
+        {TKZ_PLUGIN " -x", 2, "tkzhost: unknown option -x\n"},
+        {TKZ_PLUGIN " -e", 2, "tkzhost: -e needs a statement\n"},
+        {"--reference", 2, "tkzhost: --reference takes one PLUGIN\n"},
+        {TKZ_PLUGIN " " + dir, 1, "is a folder, not a script\n"},
+        {TKZ_PLUGIN " " + dir + "/none.bas", 1, "none.bas: No such file or directory\n"},
+        {TKZ_PLUGIN " " + dir + "/nul.bas", 1, "nul.bas:2:2: not a text script: byte \\x00\n"},
+        {TKZ_PLUGIN " " + dir + "/bad.bas", 1, "bad.bas:2:2: not a text script: byte \\xFF\n"},
+        {TKZ_PLUGIN " - < " + dir + "/bad.bas", 1, "1\ntkzhost: (stdin):2:2: not a text script: byte \\xFF\n"},
+    };
+    for (auto& row : rows) {
+        Result r = Tool(row.args);
+        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(row.message), std::string::npos) << row.args << "\n" << r.out;
+        EXPECT_EQ(Count(r.out, "tkzhost: "), 1) << r.out;
+    }
 }
 
 // ---- the statement language ---------------------------------------------------------
 
 namespace {
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 // tkzhost on the plugin with these -e statements and this standard input.
 Result Statements(std::initializer_list<std::string> statements, const std::string& input = "") {
     std::string cmd = std::string(TKZ_BUILD_DIR "/tkzhost ") + TKZ_PLUGIN;
     for (const std::string& st : statements) cmd += " -e " + Quote(st);
-    cmd += " 2>&1 <<< " + Quote(input);
-    Result r;
-    FILE* p = popen(("bash -c " + Quote(cmd)).c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    r.status = WEXITSTATUS(pclose(p));
-    return r;
+    return Sh(cmd + " <<< " + Quote(input));
 }
 }  // namespace
 
-TEST(Tkzhost, RunsTheReadmeExamples) {
+TEST(Tkzhost, RunsStatements) {
     EXPECT_EQ(Statements({"print GetHash32TKZ(\"abc\")"}).out, "4915\n");
     EXPECT_EQ(Statements({"print ValidateUUIDTKZ(\"0123ABCD-4567-89ab-CDEF-0123456789ab\", 1)"}).out,
               "\"0123ABCD-4567-89ab-CDEF-0123456789ab\" (36 bytes, US-ASCII)\n");
@@ -108,16 +129,21 @@ TEST(Tkzhost, LiteralsAndValues) {
     Result r = Statements({"print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil",
                     "print \"text\", &b\"00 FF\", tagged(\"caf\", &h500), memoryblock(&b\"68 69\"), memoryblock(0)",
                     "print GetEncodingOfStringTKZ(\"x\"), GetEncodingOfStringTKZ(&b\"78\"), CloneStringTKZ(\"say \"\"hi\"\"\")",
-                    "print folder(\"/tmp/x.txt\"), folder(\"/tmp/x.txt\").NameExtensionTKZ"});
+                    "print folder(\"/tmp/x.txt\"), folder(\"/tmp/x.txt\").NameExtensionTKZ",
+                    "print &h80000000, -2147483648, 2147483648, -(2), 1E2, .5, GetHash32TKZ(nil)",
+                    "print StringFromOSTypeTKZ(&h54455854), StringFromOSTypeTKZ(-2147483648)",
+                    "r = new StyleDataTKZ\nr.TextColor = &hFFFFFFFF\nr.TextColor = 4294967295\nr.Red = -2147483648\nprint r.Red"});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out,
               "12, -7, 255, -1, 5000000000, 2.5, -1000, true, false, nil\n"
               "text, &b\"00 FF\" (2 bytes, raw bytes), \"caf\" (3 bytes, Windows-1252), MemoryBlock (2 bytes: 68 69), "
               "MemoryBlock (0 bytes)\n"
               "134217984, 65535, \"say \"hi\"\" (8 bytes, UTF-8)\n"
-              "FolderItem /tmp/x.txt, \"txt\" (3 bytes, UTF-8)\n");
+              "FolderItem /tmp/x.txt, \"txt\" (3 bytes, UTF-8)\n"
+              "-2147483648, -2147483648, 2147483648, -2, 100, 0.5, 1\n"
+              "\"TEXT\" (4 bytes, US-ASCII), &b\"80 00 00 00\" (4 bytes, Mac OS Roman)\n"
+              "-2147483648\n");
 }
-
 TEST(Tkzhost, VariablesObjectsAndByref) {
     Result r = Statements({"x = new StyleDataTKZ", "x.Red = &hFFFF", "x.Text = \"abc\"", "print x.TextColor, x.TextLength",
                     "y = x", "print y.Red", "r = StdinTKZ.ReadString(w)", "r2 = StdinTKZ.ReadString(w)",
@@ -127,59 +153,172 @@ TEST(Tkzhost, VariablesObjectsAndByref) {
     EXPECT_EQ(r.out, "16711680, 3\n65535\n1, \"two\" (3 bytes, raw bytes), 1\n");
 }
 
+namespace {
+// Statements that fail, and the one line each gives: FILE:LINE:COLUMN and the message.
+const struct { const char* statement; const char* message; } kErrors[] = {
+    {"print GetHash32TKZ(1)", "1:7: argument 1 (s) of GetHash32TKZ must be a string, not 1"},
+    {"print GetHash32TKZ()", "1:7: GetHash32TKZ takes 1 argument, not 0"},
+    {"print ValidateUUIDTKZ(\"x\", 1, 2)", "1:7: ValidateUUIDTKZ takes 1 to 2 arguments, not 3"},
+    {"print \"open", "1:7: unterminated string"},
+    {"print &b\"1\"", "1:7: byte strings hold whole bytes"},
+    {"print &hZZ", "1:7: &h needs hexadecimal digits"},
+    {"x = new NoSuchClass", "1:9: unknown class NoSuchClass"},
+    {"x = new TimeZoneTKZ : print 1", "1:21: unexpected character ':'"},
+    {"print 1 \x01", "1:9: unexpected character '\\x01'"},
+    {"print StdinTKZ.ReadInteger(5)", "1:16: argument 1 (value) of ReadInteger is byref: pass a variable"},
+    {"print 1 2", "1:9: unexpected text after the statement"},
+    {"print 99999999999999999999", "1:7: number out of range: 99999999999999999999"},
+    {"print &h123456789ABCDEF012", "1:7: number out of range"},
+    {"print 1e999", "1:7: number out of range: 1e999"},
+    {"print 1.2.3", "1:7: malformed number 1.2.3"},
+    {"print StringFromOSTypeTKZ(5000000000)",
+     "1:7: argument 1 (int) of StringFromOSTypeTKZ is out of range: 5000000000; an integer is -2147483648 to 2147483647"},
+    {"print StringFromOSTypeTKZ(&h100000000)", "1:7: argument 1 (int) of StringFromOSTypeTKZ is out of range"},
+    {"print BitwiseXORStringBytesTKZ(\"a\", 2.5)", "1:7: argument 2 (v) of BitwiseXORStringBytesTKZ must be an integer, not 2.5"},
+    {"r = new StyleDataTKZ\nr.Red = 99999999999", "2:9: StyleDataTKZ.Red is out of range: 99999999999"},
+    {"r = new StyleDataTKZ\nr.TextColor = -1\nr.TextColor = 4294967296",
+     "3:15: StyleDataTKZ.TextColor is out of range: 4294967296; a color is 0 to &hFFFFFFFF"},
+    {"t = new StyleDataTKZ\nt.TextLength = 3", "2:3: StyleDataTKZ.TextLength is read-only"},
+    {"print memoryblock(3000000000)", "1:19: a memory block's size is 0 to 2147483647"},
+    {"print SetSoundMuteTKZ(true)", "1:7: SetSoundMuteTKZ returns no value\n"},
+    {"x = feed(\"\")", "1:5: feed returns no value\n"},
+    {"print zz", "1:7: unknown variable zz\n"},
+    {"print GetHash32TKZ(zz)", "1:20: unknown variable zz\n"},
+    {"abc = 1\nprint abd", "2:7: unknown variable abd (did you mean abc?)\n"},
+    {"print GetHash32TKX(\"a\")", "1:7: unknown method GetHash32TKX (did you mean GetHash32TKZ?)\n"},
+    {"print GetHash32(\"a\")", "1:7: unknown method GetHash32\n"},
+    {"print print", "1:7: print is a statement, not a value\n"},
+    {"print StyleDataTKZ", "1:7: StyleDataTKZ is a class: new StyleDataTKZ makes one\n"},
+    {"print new StyleDataTKZ.Rad", "1:24: StyleDataTKZ has no member Rad (did you mean Red?)\n"},
+    {"print ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1))))", "1:39: too deeply nested"},
+};
+}  // namespace
+
 TEST(Tkzhost, ErrorsNameThePlace) {
-    Result unknown = Statements({"print 1", "print GetHash32(\"x\")"});
-    EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(unknown.out, "1\ntkzhost: -e 2, column 7: unknown method GetHash32 (did you mean GetHash32TKZ?)\n");
-    struct { const char* statement; const char* message; } rows[] = {
-        {"print GetHash32TKZ(1)", "column 7: argument 1 of GetHash32TKZ must be string"},
-        {"print GetHash32TKZ()", "column 7: GetHash32TKZ takes 1 argument, not 0"},
-        {"print ValidateUUIDTKZ(\"x\", 1, 2)", "column 7: ValidateUUIDTKZ takes 1 to 2 arguments, not 3"},
-        {"print \"open", "column 7: unterminated string"},
-        {"print &b\"1\"", "column 7: byte strings hold whole bytes"},
-        {"print &hZZ", "column 7: &h needs hexadecimal digits"},
-        {"x = new NoSuchClass", "column 9: unknown class NoSuchClass"},
-        {"x = new TimeZoneTKZ : print 1", "column 21: unexpected character ':'"},
-        {"print StdinTKZ.ReadInteger(5)", "column 16: argument 1 of ReadInteger is byref: pass a variable"},
-        {"print 1 2", "column 9: unexpected text after the statement"},
-        {"print GetHash32TKZ(zz)", "column 20: unknown name zz"},
-    };
-    for (auto& row : rows) {
+    Result second = Statements({"print 1", "print GetHash32TKZ(1)"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.out.substr(0, 40), "1\ntkzhost: (-e 2):1:7: argument 1 (s) of");
+    for (auto& row : kErrors) {
         Result r = Statements({row.statement});
         EXPECT_EQ(r.status, 1) << row.statement;
-        EXPECT_NE(r.out.find(std::string("tkzhost: -e 1, ") + row.message), std::string::npos)
+        EXPECT_NE(r.out.find(std::string("tkzhost: (-e 1):") + row.message), std::string::npos)
             << row.statement << "\n" << r.out;
         EXPECT_EQ(Count(r.out, "\n"), 1) << r.out;
     }
-    Result readOnly = Statements({"t = new StyleDataTKZ", "t.TextLength = 3"});
-    EXPECT_NE(readOnly.out.find("-e 2, column 3: StyleDataTKZ.TextLength is read-only"), std::string::npos)
-        << readOnly.out;
 }
 
-TEST(Tkzhost, ReportsThePluginsReferenceFaults) {
+TEST(Tkzhost, ReportsThePluginsFaults) {
     std::string leaky = TKZ_BUILD_DIR "/tests/libleaky_plugin.so";
-    Result fine = Tool(leaky + " -e 'print FineTKZ(1)'");
-    EXPECT_EQ(fine.status, 0) << fine.out;
-    EXPECT_EQ(fine.out, "2\n");
-    Result leak = Tool(leaky + " -e 'x = LeakTKZ' -e 'print x'");
-    EXPECT_EQ(leak.status, 3) << leak.out;
-    EXPECT_NE(leak.out.find("\"returned\""), std::string::npos);
-    EXPECT_NE(leak.out.find("leaked: string"), std::string::npos) << leak.out;
-    EXPECT_NE(leak.out.find("\"forgotten\""), std::string::npos) << leak.out;
-    Result over = Tool(leaky + " -e 's = \"mine\"' -e 'OverReleaseTKZ(s)'");
-    EXPECT_EQ(over.status, 3) << over.out;
-    EXPECT_NE(over.out.find("used after release"), std::string::npos) << over.out;
-    // The real plugin leaves nothing behind over the whole tour.
-    Result tour = Tool(std::string(TKZ_PLUGIN) + " " TKZ_SOURCE_DIR "/examples/tour.bas");
-    EXPECT_EQ(tour.status, 0) << tour.out;
+    struct { std::string args; int status; std::vector<std::string> shown; } rows[] = {
+        {"-e 'print FineTKZ(1)'", 0, {"2\n"}},
+        {"-e 'x = LeakTKZ' -e 'print x'", 3, {"\"returned\"", "leaked: string", "\"forgotten\""}},
+        {"-e 's = \"mine\"' -e 'OverReleaseTKZ(s)'", 3, {"used after release"}},
+        {"-e 'x = LeakTKZ' -e 'print 1 2'", 1, {"unexpected text", "leaked: string"}},  // 1 wins over 3
+        {"-e 'print FineTKZ(1)' -e '  CrashTKZ'",
+         128 + SIGSEGV, {"2\ntkzhost: (-e 2):1:3: the plugin crashed: SIGSEGV (segmentation fault)\n"}},
+    };
+    for (auto& row : rows) {
+        Result r = Tool(leaky + " " + row.args);
+        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
+        for (const std::string& text : row.shown) EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
+    }
 }
 
+// Nothing but the expected output: standard error too, and so no reference fault.
 TEST(Tkzhost, TourPrintsWhatItShould) {
-    Result tour = Tool(std::string(TKZ_PLUGIN) + " " TKZ_SOURCE_DIR "/examples/tour.bas", false);
-    std::ifstream f(TKZ_SOURCE_DIR "/examples/tour.out");
-    std::string expected((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    Result tour = Tool(std::string(TKZ_PLUGIN) + " " TKZ_SOURCE_DIR "/examples/tour.bas");
     EXPECT_EQ(tour.status, 0);
-    EXPECT_EQ(tour.out, expected);
+    EXPECT_EQ(tour.out, Slurp(TKZ_SOURCE_DIR "/examples/tour.out"));
+}
+
+// -e statements and scripts run in the order given; quit ends the run; a
+// script with a #! line runs as a program.
+TEST(Tkzhost, RunsArgumentsInOrder) {
+    std::string dir = testing::TempDir() + "tkzhost-order";
+    Sh("rm -rf " + dir + " && mkdir -p " + dir);
+    std::ofstream(dir + "/two.bas") << "#!" TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN "\nprint 2\nprint 3 ' more\n";
+    std::ofstream(dir + "/quits.bas") << "print 5\nquit\nprint 6\n";
+    Sh("chmod +x " + dir + "/two.bas");
+    Result r = Tool(std::string(TKZ_PLUGIN) + " -e 'print 1' " + dir + "/two.bas -e 'print 4' " + dir +
+                    "/quits.bas -e 'print 7'");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "1\n2\n3\n4\n5\n");
+    Result program = Sh(dir + "/two.bas");
+    EXPECT_EQ(program.out, "2\n3\n");
+    EXPECT_EQ(Statements({"exit", "print 1"}).out, "");
+    EXPECT_NE(Statements({"help"}).out.find("Statements, one per line"), std::string::npos);
+}
+
+// With the script on standard input, the plugin reads only what feed() gave it.
+TEST(Tkzhost, ScriptOnStandardInputIsNotThePluginsInput) {
+    Result r = Sh("printf 'r = StdinTKZ.ReadInteger(n)\\nprint r, n\\nfeed(\"7 8\")\\nr = StdinTKZ.ReadInteger(n)\\n"
+                  "print r, n\\n12\\nprint StdinTKZ.ReadInteger(n), n\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " -");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "-1, 0\n1, 7\n1, 8\n");
+}
+
+// The examples of --help (run in the build folder) and of the README (run
+// in the source folder) work as shown.
+TEST(Tkzhost, HelpAndReadmeExamplesRun) {
+    Result help = Tool("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* part : {"usage: tkzhost PLUGIN", "--reference PLUGIN", "--version", "-e STATEMENT",
+                             "Statements, one per line", "Exit status:", "128+N", "feed()"})
+        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(Tool("--version").out.rfind("tkzhost ", 0), 0u);
+    std::vector<std::string> commands;
+    size_t at = help.out.find("Examples");
+    for (size_t nl; (nl = help.out.find('\n', at)) != std::string::npos && help.out[nl + 1] == ' '; at = nl + 1)
+        commands.push_back("cd " TKZ_BUILD_DIR " && export PATH=" TKZ_BUILD_DIR ":$PATH && " +
+                           help.out.substr(nl + 1, help.out.find('\n', nl + 1) - nl - 1));
+    EXPECT_GE(commands.size(), 5u);
+    std::string readme = Slurp(TKZ_SOURCE_DIR "/README.md");
+    size_t shell = readme.find("## Trying it from a shell");
+    for (size_t a = readme.find("\n    ", shell); a < readme.find("\n## ", shell); a = readme.find("\n    ", a + 1)) {
+        std::string line = readme.substr(a + 5, readme.find('\n', a + 1) - a - 5);
+        for (size_t b; (b = line.find("build/")) != std::string::npos;) line.replace(b, 6, TKZ_BUILD_DIR "/");
+        commands.push_back("cd " TKZ_SOURCE_DIR " && " + line);
+    }
+    EXPECT_GE(commands.size(), 10u);
+    for (const std::string& c : commands) {
+        Result r = Sh(c);
+        EXPECT_EQ(r.status, 0) << c << "\n" << r.out;
+        EXPECT_EQ(r.out.find("tkzhost:"), std::string::npos) << c << "\n" << r.out;
+    }
+}
+
+// The parser, on statements of the tour and of these tests mutated at
+// random (a fixed seed): a statement or an error with a column, every time.
+// TKZ_PARSE_MUTANTS=N runs N of them.
+TEST(Tkzhost, ParserAnswersEveryLine) {
+    std::vector<std::string> seeds;
+    std::string tour = Slurp(TKZ_SOURCE_DIR "/examples/tour.bas");
+    for (size_t a = 0, nl; (nl = tour.find('\n', a)) != std::string::npos; a = nl + 1) seeds.push_back(tour.substr(a, nl - a));
+    for (auto& row : kErrors) seeds.push_back(row.statement);
+    const char* env = getenv("TKZ_PARSE_MUTANTS");
+    long count = env ? atol(env) : 5000;
+    const std::string pieces[] = {"(", ")", ",", ".", "=", "-", "\"", "&h", "&b\"", "'", " ", "1e", "9999999999",
+                                  ".5", "new ", "print ", "\xC3\xA9", "\xFF", std::string(1, '\0'), "x", "_", "\t"};
+    std::mt19937 rng(20261206);
+    auto pick = [&](size_t n) { return (size_t)(rng() % (n ? n : 1)); };
+    for (long k = 0; k < count; ++k) {
+        std::string line = seeds[pick(seeds.size())];
+        for (int edits = 1 + (int)pick(4); edits > 0; --edits) {
+            size_t at = pick(line.size() + 1);
+            switch (pick(5)) {
+            case 0: line.insert(at, pieces[pick(std::size(pieces))]); break;
+            case 1: line.erase(at, pick(6)); break;
+            case 2: if (at < line.size()) line[at] = (char)rng(); break;
+            case 3: { const std::string& other = seeds[pick(seeds.size())]; line.insert(at, other, pick(other.size() + 1)); break; }
+            case 4: line = std::string((size_t)pick(40), '\0'); for (char& c : line) c = (char)(32 + pick(95)); break;
+            }
+        }
+        tkzhost::Statement st;
+        tkzhost::ParseError error;
+        if (tkzhost::Parse(line, &st, &error)) continue;
+        ASSERT_FALSE(error.message.empty()) << line;
+        ASSERT_TRUE(error.col >= 1 && error.col <= (int)line.size() + 1) << error.col << ": " << line;
+    }
 }
 
 TEST(Tkzhost, ReadmeReferenceIsCurrent) {
@@ -195,7 +334,9 @@ TEST(Tkzhost, ReadmeReferenceIsCurrent) {
         << "regenerate the README's reference with build/tkzhost --reference build/tkz.so";
 }
 
-// The prompt on a terminal edits lines and recalls earlier ones.
+// The prompt on a terminal edits lines by character and recalls earlier
+// ones, and starts on a fresh line after output that did not end in one.
+// The test plays the terminal, answering where its cursor is.
 TEST(Tkzhost, PromptEditsLinesOnATerminal) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_GE(master, 0);
@@ -213,6 +354,7 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
         _exit(127);
     }
     std::string screen;
+    size_t asked = 0;
     auto drain = [&](int ms) {
         pollfd p{master, POLLIN, 0};
         char buf[4096];
@@ -220,6 +362,11 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
             ssize_t n = read(master, buf, sizeof buf);
             if (n <= 0) break;
             screen.append(buf, (size_t)n);
+            for (size_t q; (q = screen.find("\x1b[6n", asked)) != std::string::npos; asked = q + 1) {
+                size_t line = screen.find_last_of("\r\n", q);
+                std::string answer = "\x1b[24;" + std::to_string(q - (line == std::string::npos ? 0 : line + 1) + 1) + "R";
+                ASSERT_EQ(write(master, answer.data(), answer.size()), (ssize_t)answer.size());
+            }
         }
     };
     auto type = [&](const std::string& keys) {
@@ -228,22 +375,28 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
             drain(20);
         }
     };
-    // Keys typed before the editor takes the terminal would be flushed: wait
-    // for each prompt (a sanitized build under emulation starts slowly).
-    // The editor prints its prompt once it has the terminal.
-    auto waitFor = [&](int results) {
-        auto ready = [&] {
-            return Count(screen, "4915\r\n") >= results && screen.size() >= 5 &&
-                   screen.compare(screen.size() - 5, 5, "tkz> ") == 0;
-        };
-        for (int i = 0; i < 600 && !ready(); ++i) drain(50);
+    // Keys typed before the editor takes the terminal would be flushed: each
+    // line waits for the next prompt (a sanitized build under emulation
+    // starts slowly). The editor prints its prompt once it has the terminal.
+    auto ready = [&](size_t after) {
+        for (int i = 0; i < 600 && !(screen.size() > after + 5 && screen.compare(screen.size() - 5, 5, "tkz> ") == 0); ++i)
+            drain(50);
     };
-    waitFor(0);
-    // A typo mended with Backspace, then a word inserted after moving left.
-    type("print GetHash32TKZ(\"abX\x7f\")\x1b[D\x1b[Dc\r");
-    waitFor(1);
-    type("\x1b[A\r");  // the same line again, from the history
-    waitFor(2);
+    auto enter = [&](const std::string& keys) {
+        type(keys);
+        size_t mark = screen.size();
+        type("\r");
+        ready(mark);
+    };
+    ready(0);
+    // A typo mended with Backspace, then a letter inserted after moving left.
+    enter("print GetHash32TKZ(\"abX\x7f\")\x1b[D\x1b[Dc");
+    enter("\x1b[A");  // the same line again, from the history
+    // Left over two-byte and three-byte characters, Backspace over a two-byte one.
+    enter("print \"\xC3\xA9\xE2\x82\xAC\"\x1b[D\x1b[D\x7f");
+    enter("o = new StdoutTKZ");
+    enter("print 1 2");  // an error, and the session goes on with its variables
+    enter("o.Write(\"x\")");
     type("\x04");
     int status = 0;
     waitpid(pid, &status, 0);
@@ -251,4 +404,9 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
     close(master);
     EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
     EXPECT_EQ(Count(screen, "4915\r\n"), 2) << screen;
+    EXPECT_EQ(Count(screen, "\n\xE2\x82\xAC\r\n"), 1) << screen;
+    EXPECT_NE(screen.find("tkzhost: (prompt):5:9: unexpected text after the statement\r\n"), std::string::npos);
+    size_t x = screen.find("\r\nx");
+    ASSERT_NE(x, std::string::npos) << screen;
+    EXPECT_NE(screen.substr(x + 3, screen.find("tkz> ", x) - x - 3).find('\n'), std::string::npos) << screen;
 }

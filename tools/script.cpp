@@ -1,32 +1,41 @@
-// The tkzhost statement language: a lexer, a recursive-descent evaluator
-// that calls registered procedures through the emulated host, and the way
-// values are shown. Every handle a statement produces is given back at the
-// end of the statement unless a variable keeps it, so the leak report at
-// the end of a run speaks only of the plugin's references.
+// The tkzhost interpreter: walks the statement tree of parse.h, calling
+// registered procedures through the emulated host, and shows values. Every
+// handle a statement produces is given back at the end of the statement
+// unless a variable keeps it, so the leak report at the end of a run speaks
+// only of the plugin's references.
 #include "script.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <sstream>
 #include <unistd.h>
 
 namespace tkzhost {
 
 using emu::Value;
 
-namespace {
+const char kStatementHelp[] =
+    "Statements, one per line (' starts a comment):\n"
+    "  print VALUE, ...          show values: text with its bytes and encoding,\n"
+    "                            objects with every property, memory blocks in hex\n"
+    "  NAME = VALUE              keep a value in a variable\n"
+    "  OBJECT.Property = VALUE   set a property of an object of the plugin\n"
+    "  Method(VALUE, ...)        call a global method (no parentheses without\n"
+    "                            arguments); Class.Method(...) a shared method,\n"
+    "                            OBJECT.Method(...) an instance or folder-item method\n"
+    "  help                      this summary\n"
+    "  quit, exit                end the run here\n"
+    "Values: \"text\" (\"\" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,\n"
+    "  false, nil, &b\"48 69\" (raw bytes), new Class, variables, calls, members.\n"
+    "  Integer parameters and properties take -2147483648 to 2147483647 (&h80000000\n"
+    "  to &hFFFFFFFF are the negative ones, as 32-bit patterns); colors take 0 to\n"
+    "  &hFFFFFFFF. A bare variable passed to a byref parameter receives the value.\n"
+    "Built-ins: folder(path), memoryblock(size or bytes), tagged(text, encoding),\n"
+    "  feed(text): what the plugin's standard input holds from then on.\n";
 
-struct Token {
-    enum Kind { End, Ident, Int, Double, String, Bytes, Punct } kind = End;
-    std::string text;  // identifier, string contents, bytes, or the punctuation
-    int64_t i = 0;
-    double d = 0;
-    int col = 1;
-};
+namespace {
 
 struct Failure {
     int col;
@@ -34,88 +43,6 @@ struct Failure {
 };
 
 [[noreturn]] void Fail(int col, const std::string& message) { throw Failure{col, message}; }
-
-std::vector<Token> Lex(const std::string& line) {
-    std::vector<Token> out;
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        int col = (int)i + 1;
-        if (isspace((unsigned char)c)) { ++i; continue; }
-        if (c == '\'') break;  // comment to the end of the line
-        Token t;
-        t.col = col;
-        if (c == '"' || (c == '&' && i + 2 < line.size() && tolower(line[i + 1]) == 'b' && line[i + 2] == '"')) {
-            bool bytes = c == '&';
-            i += bytes ? 3 : 1;
-            std::string s;
-            for (;;) {
-                if (i >= line.size()) Fail(col, "unterminated string");
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') { s += '"'; i += 2; continue; }
-                    ++i;
-                    break;
-                }
-                s += line[i++];
-            }
-            if (bytes) {
-                std::string raw, digits;
-                for (char h : s) {
-                    if (isspace((unsigned char)h)) continue;
-                    if (!isxdigit((unsigned char)h)) Fail(col, "byte strings hold hexadecimal digits");
-                    digits += h;
-                }
-                if (digits.size() % 2) Fail(col, "byte strings hold whole bytes (two digits each)");
-                for (size_t k = 0; k < digits.size(); k += 2) raw += (char)std::stoi(digits.substr(k, 2), nullptr, 16);
-                s = raw;
-            }
-            t.kind = bytes ? Token::Bytes : Token::String;
-            t.text = s;
-        } else if (c == '&' && i + 1 < line.size() && tolower(line[i + 1]) == 'h') {
-            size_t j = i + 2;
-            while (j < line.size() && isxdigit((unsigned char)line[j])) ++j;
-            if (j == i + 2) Fail(col, "&h needs hexadecimal digits");
-            uint64_t v = std::stoull(line.substr(i + 2, j - i - 2), nullptr, 16);
-            t.kind = Token::Int;
-            t.i = v <= 0xFFFFFFFFull ? (int64_t)(int32_t)(uint32_t)v : (int64_t)v;
-            i = j;
-        } else if (isdigit((unsigned char)c) || (c == '.' && i + 1 < line.size() && isdigit((unsigned char)line[i + 1]))) {
-            size_t j = i;
-            bool real = false;
-            while (j < line.size() && (isdigit((unsigned char)line[j]) || line[j] == '.' || tolower(line[j]) == 'e' ||
-                                       ((line[j] == '-' || line[j] == '+') && tolower(line[j - 1]) == 'e'))) {
-                real |= line[j] == '.' || tolower(line[j]) == 'e';
-                ++j;
-            }
-            std::string num = line.substr(i, j - i);
-            if (real) {
-                t.kind = Token::Double;
-                t.d = std::stod(num);
-            } else {
-                t.kind = Token::Int;
-                t.i = std::stoll(num);
-            }
-            i = j;
-        } else if (isalpha((unsigned char)c) || c == '_') {
-            size_t j = i;
-            while (j < line.size() && (isalnum((unsigned char)line[j]) || line[j] == '_')) ++j;
-            t.kind = Token::Ident;
-            t.text = line.substr(i, j - i);
-            i = j;
-        } else if (strchr("(),.=-", c)) {
-            t.kind = Token::Punct;
-            t.text = std::string(1, c);
-            ++i;
-        } else {
-            Fail(col, std::string("unexpected character '") + c + "'");
-        }
-        out.push_back(t);
-    }
-    Token end;
-    end.col = (int)line.size() + 1;
-    out.push_back(end);
-    return out;
-}
 
 std::string Lower(const std::string& s) { return emu::Lower(s); }
 
@@ -142,6 +69,20 @@ size_t Distance(const std::string& a, const std::string& b) {
     }
     return row[b.size()];
 }
+
+// " (did you mean X?)" for the nearest name within two edits, never the
+// name itself.
+std::string Suggest(const std::string& name, const std::vector<std::string>& names) {
+    std::string best;
+    size_t bestD = 3;
+    for (const std::string& n : names) {
+        size_t d = Distance(name, n);
+        if (d > 0 && d < bestD) bestD = d, best = n;
+    }
+    return best.empty() ? "" : " (did you mean " + best + "?)";
+}
+
+Value IntValue(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX ? Value::I((int32_t)v) : Value::L(v); }
 
 const char* EncodingName(uint32_t e) {
     switch (e) {
@@ -215,8 +156,9 @@ std::string Describe(emu::Host& host, const Value& v, int indent) {
     case emu::kMemoryBlock: {
         emu::Value size = host.GetProp(v.h, "Size");
         if (size.i < 0) return "MemoryBlock (size unknown)";
-        std::string b = host.BlockBytes(v.h);
-        return "MemoryBlock (" + std::to_string(b.size()) + (b.size() == 1 ? " byte" : " bytes") +
+        // Only the bytes shown are read: a block may be most of the memory there is.
+        std::string b(host.BlockData(v.h), (size_t)std::min(size.i, 65));
+        return "MemoryBlock (" + std::to_string(size.i) + (size.i == 1 ? " byte" : " bytes") +
                (b.empty() ? "" : ": " + Hex(b)) + ")";
     }
     case emu::kFolderItem: return "FolderItem " + host.PathOf(v.h);
@@ -243,21 +185,14 @@ std::string Describe(emu::Host& host, const Value& v, int indent) {
 
 struct Interpreter::Impl {
     emu::Host& host;
-    std::map<std::string, Value> vars;  // each handle held with one reference
+    Interpreter& owner;
+    std::map<std::string, Value> vars;  // by lower-case name; each handle held with one reference
+    std::map<std::string, std::string> spelt;  // the name as first written, for suggestions
     std::vector<void*> temps;           // references produced by this statement
     std::vector<void*> literals;        // strings written in this statement as "text"
-    std::vector<Token> toks;
-    size_t pos = 0;
+    int col = 1;                        // where the statement is, for errors from below
 
-    explicit Impl(emu::Host& h) : host(h) {}
-
-    const Token& Peek() const { return toks[pos]; }
-    const Token& Next() { return toks[pos++]; }
-    bool Is(const char* punct) const { return Peek().kind == Token::Punct && Peek().text == punct; }
-    void Expect(const char* punct) {
-        if (!Is(punct)) Fail(Peek().col, std::string("expected '") + punct + "'");
-        ++pos;
-    }
+    Impl(emu::Host& h, Interpreter& o) : host(h), owner(o) {}
 
     Value Temp(void* h) {
         if (h) temps.push_back(h);
@@ -269,105 +204,132 @@ struct Interpreter::Impl {
         return it != host.ledger.end() && it->second.object;
     }
     bool IsString(const Value& v) { return v.kind == Value::Handle && v.h && !IsObject(v); }
+    bool IsVar(const std::string& name) { return vars.count(Lower(name)) > 0; }
+    void Calling(int at) {
+        col = at;
+        if (owner.beforeCall) owner.beforeCall(at);
+    }
 
     void Assign(const std::string& name, const Value& v) {
         if (v.kind == Value::Handle && v.h) host.Lock(v.h);
         auto it = vars.find(Lower(name));
         if (it != vars.end() && it->second.kind == Value::Handle && it->second.h) host.Unlock(it->second.h);
         vars[Lower(name)] = v;
+        spelt.emplace(Lower(name), name);
+    }
+
+    [[noreturn]] void UnknownVariable(const Node& n) {
+        std::vector<std::string> names;
+        for (auto& [l, s] : spelt) names.push_back(s);
+        Fail(n.col, "unknown variable " + n.text + Suggest(n.text, names));
+    }
+
+    // ---- types ---------------------------------------------------------------------
+    // Why v cannot be given as `type` to `what`, or "" when it can.
+    std::string Misfit(const Value& v, const std::string& type, const std::string& what) {
+        std::string t = Lower(type);
+        bool number = t == "integer" || t == "color" || t == "int64" || t == "double" || t == "single";
+        if (v.kind == Value::None || (v.kind == Value::Handle && !v.h))
+            return number || t == "boolean" ? what + " must be " + type + ", not nil" : "";
+        std::string shown = v.kind == Value::Handle ? "" : ", not " + Describe(host, v);
+        if (t == "integer" || t == "color") {
+            bool color = t == "color";
+            if (v.kind == Value::Int) return "";
+            if (v.kind == Value::Int64 && color && v.l >= 0 && v.l <= 0xFFFFFFFFll) return "";
+            if (v.kind == Value::Int64)
+                return what + " is out of range: " + std::to_string(v.l) +
+                       (color ? "; a color is 0 to &hFFFFFFFF" : "; an integer is -2147483648 to 2147483647");
+            return what + " must be " + (color ? "a color" : "an integer") + shown;
+        }
+        if (t == "int64") return v.kind == Value::Int || v.kind == Value::Int64 ? "" : what + " must be an int64" + shown;
+        if (number) return v.kind == Value::Handle || v.kind == Value::Bool ? what + " must be a number" + shown : "";
+        if (t == "boolean") return v.kind == Value::Bool ? "" : what + " must be true or false" + shown;
+        if (t == "string") return IsString(v) ? "" : what + " must be a string" + shown;
+        std::string need = what + " must be " + type + shown;
+        if (!IsObject(v)) return need;
+        emu::HostClass* c = host.ClassOf(v.h);
+        if (t == "memoryblock") return c->kind == emu::kMemoryBlock ? "" : need;
+        if (t == "folderitem") return c->kind == emu::kFolderItem ? "" : need;
+        if (t == "object" || t == "variant") return "";
+        for (; c; c = c->parent)
+            if (Lower(c->name) == t) return "";
+        return need;
+    }
+    // v as the host takes it for `type` (once Misfit said it fits).
+    static Value As(Value v, const std::string& type) {
+        std::string t = Lower(type);
+        if ((t == "double" || t == "single") && v.kind == Value::Int) return Value::D(v.i);
+        if ((t == "double" || t == "single") && v.kind == Value::Int64) return Value::D((double)v.l);
+        if (t == "int64" && v.kind == Value::Int) return Value::L(v.i);
+        if (t == "color" && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
+        return v;
     }
 
     // ---- calls ---------------------------------------------------------------------
     struct Arg {
         Value v;
-        std::string var;  // a bare variable name, for byref parameters
+        std::string var;  // a bare name, for byref parameters
         int col;
         bool undefined = false;  // a name that is nothing yet: only a byref variable
     };
 
-    std::vector<Arg> Args() {
+    std::vector<Arg> Args(const std::vector<Node>& nodes) {
         std::vector<Arg> args;
-        if (!Is("(")) return args;
-        ++pos;
-        if (Is(")")) { ++pos; return args; }
-        for (;;) {
+        for (const Node& n : nodes) {
             Arg a;
-            a.col = Peek().col;
-            if (Peek().kind == Token::Ident && toks[pos + 1].kind == Token::Punct &&
-                (toks[pos + 1].text == "," || toks[pos + 1].text == ")") && Lower(Peek().text) != "nil" &&
-                Lower(Peek().text) != "true" && Lower(Peek().text) != "false")
-                a.var = Peek().text;
-            if (!a.var.empty() && !vars.count(Lower(a.var)) && !IsBuiltin(a.var) && !host.FindClass(a.var) &&
-                !host.GlobalMethod(a.var)) {
-                a.undefined = true;  // becomes a variable when passed byref
-                ++pos;
-            } else {
-                a.v = Expr();
+            a.col = n.col;
+            if (n.kind == Node::Name && !n.call) {
+                a.var = n.text;
+                a.undefined = !IsVar(n.text) && !IsBuiltin(n.text) && !host.FindClass(n.text) &&
+                              !host.GlobalMethod(n.text);
             }
+            if (!a.undefined) a.v = Eval(n);
             args.push_back(a);
-            if (Is(",")) { ++pos; continue; }
-            Expect(")");
-            return args;
         }
-    }
-
-    bool Fits(const Value& v, const std::string& type) {
-        std::string t = Lower(type);
-        if (v.kind == Value::None || (v.kind == Value::Handle && !v.h)) return t != "integer" && t != "double" &&
-                                                                              t != "boolean" && t != "int64";
-        if (t == "string") return IsString(v);
-        if (t == "integer" || t == "color" || t == "int64") return v.kind == Value::Int || v.kind == Value::Int64;
-        if (t == "double" || t == "single") return v.kind == Value::Int || v.kind == Value::Double;
-        if (t == "boolean") return v.kind == Value::Bool;
-        if (!IsObject(v)) return false;
-        emu::HostClass* c = host.ClassOf(v.h);
-        if (t == "memoryblock") return c->kind == emu::kMemoryBlock;
-        if (t == "folderitem") return c->kind == emu::kFolderItem;
-        if (t == "object" || t == "variant") return true;
-        for (; c; c = c->parent)
-            if (Lower(c->name) == t) return true;
-        return false;
+        return args;
     }
 
     // Picks the overload whose parameters the arguments fit.
     const emu::MethodDef* Choose(const std::vector<const emu::MethodDef*>& candidates, const std::vector<Arg>& args,
-                                 const std::string& name, int col) {
+                                 const std::string& name, int at) {
         std::string why;
         for (const emu::MethodDef* m : candidates) {
             emu::Decl d = emu::ParseDecl(m->declaration);
             size_t required = 0;
             for (const emu::Param& p : d.params) required += p.defaultText.empty();
             if (args.size() < required || args.size() > d.params.size()) {
-                why = name + " takes " + (required == d.params.size() ? std::to_string(required)
-                                                                        : std::to_string(required) + " to " +
-                                                                              std::to_string(d.params.size())) +
-                      " argument" + (d.params.size() == 1 ? "" : "s") + ", not " + std::to_string(args.size()) +
-                      " (" + m->declaration + ")";
+                if (!why.empty()) continue;
+                std::string count = required == d.params.size() ? std::to_string(required)
+                                                                : std::to_string(required) + " to " +
+                                                                      std::to_string(d.params.size());
+                why = name + " takes " + count + " argument" + (d.params.size() == 1 ? "" : "s") + ", not " +
+                      std::to_string(args.size()) + " (" + m->declaration + ")";
                 continue;
             }
-            bool ok = true;
-            for (size_t i = 0; i < args.size() && ok; ++i) {
+            why.clear();
+            for (size_t i = 0; i < args.size() && why.empty(); ++i) {
                 const emu::Param& p = d.params[i];
+                std::string what = "argument " + std::to_string(i + 1) + " (" + p.name + ") of " + name;
                 if (p.byref) {
-                    if (args[i].var.empty()) {
-                        why = "argument " + std::to_string(i + 1) + " of " + name + " is byref: pass a variable";
-                        ok = false;
-                    }
+                    if (args[i].var.empty()) why = what + " is byref: pass a variable";
                 } else if (args[i].undefined) {
-                    Fail(args[i].col, "unknown name " + args[i].var);
-                } else if (!Fits(args[i].v, p.type)) {
-                    why = "argument " + std::to_string(i + 1) + " of " + name + " must be " + p.type + " (" +
-                          m->declaration + ")";
-                    ok = false;
+                    UnknownVariable(Node{Node::Name, args[i].col, args[i].var});
+                } else {
+                    why = Misfit(args[i].v, p.type, what);
                 }
             }
-            if (ok) return m;
+            if (why.empty()) return m;
+            why += " (" + std::string(m->declaration) + ")";
         }
-        Fail(col, why);
+        Fail(at, why);
     }
 
-    Value Invoke(const emu::MethodDef* m, std::vector<Arg>& args, void* self) {
+    Value Invoke(const std::vector<const emu::MethodDef*>& candidates, const std::vector<Node>& nodes,
+                 const std::string& name, int at, void* self, bool needValue) {
+        std::vector<Arg> args = Args(nodes);
+        const emu::MethodDef* m = Choose(candidates, args, name, at);
         emu::Decl d = emu::ParseDecl(m->declaration);
+        if (needValue && d.result.empty()) Fail(at, name + " returns no value");
         struct Slot {
             int32_t i;
             double d;
@@ -377,25 +339,26 @@ struct Interpreter::Impl {
         std::vector<Value> values;
         for (size_t i = 0; i < args.size(); ++i) {
             const emu::Param& p = d.params[i];
-            Value v = args[i].v;
             if (!p.byref) {
-                if (Lower(p.type) == "double" && v.kind == Value::Int) v = Value::D(v.i);
-                if (Lower(p.type) == "int64" && v.kind == Value::Int) v = Value::L(v.i);
-                values.push_back(v);
+                values.push_back(As(args[i].v, p.type));
                 continue;
             }
-            Value cur = vars.count(Lower(args[i].var)) ? vars[Lower(args[i].var)] : Value();
+            // What the variable holds goes in, and must suit the parameter.
+            Value cur = IsVar(args[i].var) ? vars[Lower(args[i].var)] : Value();
             std::string t = Lower(p.type);
-            if (t == "double") slots[i].d = cur.kind == Value::Double ? cur.d : cur.kind == Value::Int ? cur.i : 0;
-            else if (t == "integer" || t == "color") slots[i].i = cur.kind == Value::Int ? cur.i : 0;
-            else {
-                slots[i].h = cur.kind == Value::Handle ? cur.h : nullptr;
-                if (slots[i].h) host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
-            }
-            values.push_back(Value::R(t == "double" ? (void*)&slots[i].d : t == "integer" || t == "color"
-                                                                              ? (void*)&slots[i].i
-                                                                              : (void*)&slots[i].h));
+            bool number = t == "double" || t == "integer" || t == "color";
+            if (number && cur.kind == Value::None) cur = Value::I(0);
+            std::string why = Misfit(cur, p.type, "the variable " + args[i].var + " (byref " + p.type + ")");
+            if (!why.empty()) Fail(args[i].col, why);
+            cur = As(cur, p.type);
+            if (t == "double") slots[i].d = cur.d;
+            else if (t == "integer" || t == "color") slots[i].i = cur.i;
+            else slots[i].h = cur.h;
+            values.push_back(Value::R(t == "double" ? (void*)&slots[i].d : number ? (void*)&slots[i].i : (void*)&slots[i].h));
         }
+        for (size_t i = 0; i < args.size(); ++i)
+            if (d.params[i].byref && slots[i].h) host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
+        Calling(at);
         Value r = host.Call(m, values, self);
         for (size_t i = 0; i < args.size(); ++i) {
             const emu::Param& p = d.params[i];
@@ -412,33 +375,30 @@ struct Interpreter::Impl {
         return r;
     }
 
-    Value CallGlobal(const std::string& name, int col) {
-        std::vector<Arg> args = Args();
+    Value CallGlobal(const Node& n, bool needValue) {
         std::vector<const emu::MethodDef*> candidates;
-        for (emu::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, name);
+        for (emu::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, n.text);
         if (candidates.empty()) {
-            std::string best;
-            size_t bestD = 99;
-            for (emu::MethodDef* m : host.registry().methods) {
-                std::string n = NameOf(*m);
-                size_t dist = Distance(name, n);
-                if (dist < bestD) bestD = dist, best = n;
-            }
-            for (const char* b : {"folder", "memoryblock", "tagged", "feed", "print"})
-                if (Distance(name, b) < bestD) bestD = Distance(name, b), best = b;
-            Fail(col, "unknown method " + name + (bestD <= 4 ? " (did you mean " + best + "?)" : ""));
+            if (emu::HostClass* c = host.FindClass(n.text))
+                Fail(n.col, c->name + " is a class: new " + c->name + " makes one");
+            if (!n.call) UnknownVariable(n);
+            std::vector<std::string> names = {"folder", "memoryblock", "tagged", "feed"};
+            for (emu::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
+            Fail(n.col, "unknown method " + n.text + Suggest(n.text, names));
         }
-        return Invoke(Choose(candidates, args, name, col), args, nullptr);
+        return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
     }
 
-    Value Builtin(const std::string& name, int col) {
-        std::vector<Arg> args = Args();
-        std::string n = Lower(name);
+    Value Builtin(const Node& n, bool needValue) {
+        std::vector<Arg> args = Args(n.args);
+        std::string l = Lower(n.text);
         auto need = [&](size_t count) {
             if (args.size() != count)
-                Fail(col, name + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s"));
+                Fail(n.col, n.text + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s"));
+            for (const Arg& a : args)
+                if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
         };
-        if (n == "folder") {
+        if (l == "folder") {
             need(1);
             if (!IsString(args[0].v)) Fail(args[0].col, "folder takes a path string");
             std::string path = host.Bytes(args[0].v.h);
@@ -448,194 +408,160 @@ struct Interpreter::Impl {
             }
             return Temp(host.FolderItem(path));
         }
-        if (n == "memoryblock") {
+        if (l == "memoryblock") {
             need(1);
-            if (args[0].v.kind == Value::Int) {
-                if (args[0].v.i < 0) Fail(args[0].col, "a memory block's size is 0 or more");
-                return Temp(host.NewMemoryBlock(args[0].v.i));
+            const Value& a = args[0].v;
+            if (a.kind == Value::Int || a.kind == Value::Int64) {
+                int64_t size = a.kind == Value::Int ? a.i : a.l;
+                if (size < 0 || size > INT32_MAX) Fail(args[0].col, "a memory block's size is 0 to 2147483647");
+                void* block = Temp(host.NewMemoryBlock((int)size)).h;
+                if (size > 0 && !host.BlockData(block))
+                    Fail(args[0].col, "the host has no memory for a block of " + std::to_string(size) + " bytes");
+                return Value::H(block);
             }
-            if (!IsString(args[0].v)) Fail(args[0].col, "memoryblock takes a size or a string of bytes");
-            std::string b = host.Bytes(args[0].v.h);
-            void* block = host.NewMemoryBlock((int)b.size());
+            if (!IsString(a)) Fail(args[0].col, "memoryblock takes a size or a string of bytes");
+            std::string b = host.Bytes(a.h);
+            void* block = Temp(host.NewMemoryBlock((int)b.size())).h;
             if (!b.empty()) memcpy(host.BlockData(block), b.data(), b.size());
-            return Temp(block);
+            return Value::H(block);
         }
-        if (n == "tagged") {
+        if (l == "tagged") {
             need(2);
-            if (!IsString(args[0].v) || args[1].v.kind != Value::Int) Fail(col, "tagged takes a string and an encoding");
-            return Temp(host.NewString(host.Bytes(args[0].v.h), (uint32_t)args[1].v.i));
+            const Value& e = args[1].v;
+            bool encoding = e.kind == Value::Int || (e.kind == Value::Int64 && e.l >= 0 && e.l <= 0xFFFFFFFFll);
+            if (!IsString(args[0].v) || !encoding) Fail(n.col, "tagged takes a string and an encoding (0 to &hFFFFFFFF)");
+            uint32_t enc = e.kind == Value::Int ? (uint32_t)e.i : (uint32_t)e.l;
+            return Temp(host.NewString(host.Bytes(args[0].v.h), enc));
         }
-        if (n == "feed") {
-            need(1);
-            if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
-                Fail(args[0].col, "feed takes the text standard input holds from now on");
-            std::string text = host.Bytes(args[0].v.h);
-            char tmpl[] = "/tmp/tkzhost-input-XXXXXX";
-            int fd = mkstemp(tmpl);
-            if (fd < 0 || write(fd, text.data(), text.size()) != (ssize_t)text.size()) Fail(col, "cannot feed input");
-            close(fd);
-            if (!freopen(tmpl, "rb", stdin)) Fail(col, "cannot feed input");
-            unlink(tmpl);
-            return Value();
-        }
-        Fail(col, "unknown built-in " + name);
+        // feed
+        need(1);
+        if (needValue) Fail(n.col, "feed returns no value");
+        if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
+            Fail(args[0].col, "feed takes the text standard input holds from now on");
+        std::string text = host.Bytes(args[0].v.h);
+        char tmpl[] = "/tmp/tkzhost-input-XXXXXX";
+        int fd = mkstemp(tmpl);
+        bool written = fd >= 0 && write(fd, text.data(), text.size()) == (ssize_t)text.size();
+        if (fd >= 0) close(fd);
+        // Standard input is the plugin's alone: the script is read from a
+        // descriptor of its own, so reopening this one disturbs nothing.
+        bool ok = written && freopen(tmpl, "rb", stdin);
+        if (fd >= 0) unlink(tmpl);
+        if (!ok) Fail(n.col, "cannot feed input");
+        return Value();
     }
 
-    static bool IsBuiltin(const std::string& n) {
-        std::string l = Lower(n);
-        return l == "folder" || l == "memoryblock" || l == "tagged" || l == "feed";
-    }
-
-    Value Primary() {
-        const Token& t = Next();
-        switch (t.kind) {
-        case Token::Int:
-            return t.i >= INT32_MIN && t.i <= INT32_MAX ? Value::I((int32_t)t.i) : Value::L(t.i);
-        case Token::Double: return Value::D(t.d);
-        case Token::String: {
-            Value v = Temp(host.NewString(t.text, emu::kUTF8));
+    Value Eval(const Node& n, bool needValue = true) {
+        col = n.col;
+        switch (n.kind) {
+        case Node::Int: return IntValue(n.i);
+        case Node::Double: return Value::D(n.d);
+        case Node::Bool: return Value::B(n.b);
+        case Node::Nil: return Value();
+        case Node::String: {
+            Value v = Temp(host.NewString(n.text, emu::kUTF8));
             literals.push_back(v.h);
             return v;
         }
-        case Token::Bytes: return Temp(host.NewString(t.text, emu::kRaw));
-        case Token::Punct:
-            if (t.text == "-") {
-                Value v = Primary();
-                if (v.kind == Value::Int) return Value::I(-v.i);
-                if (v.kind == Value::Int64) return Value::L(-v.l);
-                if (v.kind == Value::Double) return Value::D(-v.d);
-                Fail(t.col, "only numbers have a sign");
-            }
-            if (t.text == "(") {
-                Value v = Expr();
-                Expect(")");
-                return v;
-            }
-            Fail(t.col, "unexpected '" + t.text + "'");
-        case Token::End: Fail(t.col, "expected a value");
-        case Token::Ident: break;
+        case Node::Bytes: return Temp(host.NewString(n.text, emu::kRaw));
+        case Node::Neg: {
+            Value v = Eval(*n.target);
+            if (v.kind == Value::Int) return IntValue(-(int64_t)v.i);
+            if (v.kind == Value::Int64 && v.l != INT64_MIN) return IntValue(-v.l);
+            if (v.kind == Value::Double) return Value::D(-v.d);
+            Fail(n.col, "only numbers have a sign");
         }
-        std::string l = Lower(t.text);
-        if (l == "true" || l == "false") return Value::B(l == "true");
-        if (l == "nil") return Value();
-        if (l == "new") {
-            const Token& c = Next();
-            if (c.kind != Token::Ident) Fail(c.col, "new takes a class name");
-            emu::HostClass* cls = host.FindClass(c.text);
-            if (!cls) Fail(c.col, "unknown class " + c.text);
+        case Node::New: {
+            emu::HostClass* cls = host.FindClass(n.text);
+            if (!cls) Fail(n.col, "unknown class " + n.text);
+            Calling(n.col);
             void* o = host.NewInstance(cls->name);
-            if (!o) Fail(c.col, "the host made no " + cls->name);
+            if (!o) Fail(n.col, "the host made no " + cls->name);
             return Temp(o);
         }
-        auto var = vars.find(l);
-        if (var != vars.end() && !Is("(")) return var->second;
-        if (IsBuiltin(t.text)) return Builtin(t.text, t.col);
-        emu::HostClass* cls = host.FindClass(t.text);
-        if (cls && cls->def && Is(".")) {
-            ++pos;
-            const Token& m = Next();
-            if (m.kind != Token::Ident) Fail(m.col, "expected a shared method name");
-            std::vector<Arg> args = Args();
-            std::vector<const emu::MethodDef*> candidates;
-            AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, m.text);
-            if (candidates.empty()) Fail(m.col, cls->name + " has no shared method " + m.text);
-            return Invoke(Choose(candidates, args, m.text, m.col), args, nullptr);
+        case Node::Name: {
+            auto var = vars.find(Lower(n.text));
+            if (var != vars.end() && n.call) Fail(n.col, n.text + " is a variable, not a method");
+            if (var != vars.end()) return var->second;
+            if (IsBuiltin(n.text)) return Builtin(n, needValue);
+            return CallGlobal(n, needValue);
         }
-        if (var != vars.end()) Fail(t.col, t.text + " is a variable, not a method");
-        return CallGlobal(t.text, t.col);
-    }
-
-    Value Member(const Value& target, const Token& name) {
-        if (!IsObject(target)) Fail(name.col, "only objects have members (" + name.text + ")");
+        case Node::Member: break;
+        }
+        // A shared method: Class.Method, unless a variable has the class's name.
+        const Node& t = *n.target;
+        emu::HostClass* cls = t.kind == Node::Name && !t.call && !IsVar(t.text) ? host.FindClass(t.text) : nullptr;
+        if (cls && cls->def) {
+            std::vector<const emu::MethodDef*> candidates;
+            AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, n.text);
+            if (candidates.empty()) Fail(n.col, cls->name + " has no shared method " + n.text);
+            return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
+        }
+        Value target = Eval(t);
+        col = n.col;
+        if (!IsObject(target)) Fail(n.col, "only objects have members (" + n.text + ")");
         emu::HostClass* c = host.ClassOf(target.h);
         std::vector<const emu::MethodDef*> candidates;
+        std::vector<std::string> names;
         if (c->kind == emu::kPluginObject) {
-            if (host.Property(c->name, name.text) && !Is("(")) {
-                Value v = host.GetProp(target.h, name.text);
+            if (host.Property(c->name, n.text) && !n.call) {
+                Calling(n.col);
+                Value v = host.GetProp(target.h, n.text);
                 return v.kind == Value::Handle ? Temp(v.h) : v;
             }
-            AddNamed(candidates, c->def->methods, c->def->methodCount, name.text);
+            AddNamed(candidates, c->def->methods, c->def->methodCount, n.text);
+            for (uint32_t i = 0; i < c->def->propertyCount; ++i) names.push_back(c->def->properties[i].name);
+            for (uint32_t i = 0; i < c->def->methodCount; ++i) names.push_back(NameOf(c->def->methods[i]));
         } else {
             for (emu::ClassDef* e : host.registry().extensions)
-                if (Lower(e->name) == Lower(c->name)) AddNamed(candidates, e->methods, e->methodCount, name.text);
+                if (Lower(e->name) == Lower(c->name)) {
+                    AddNamed(candidates, e->methods, e->methodCount, n.text);
+                    for (uint32_t i = 0; i < e->methodCount; ++i) names.push_back(NameOf(e->methods[i]));
+                }
         }
-        if (candidates.empty()) Fail(name.col, c->name + " has no member " + name.text);
-        std::vector<Arg> args = Args();
-        return Invoke(Choose(candidates, args, name.text, name.col), args, target.h);
+        if (candidates.empty()) Fail(n.col, c->name + " has no member " + n.text + Suggest(n.text, names));
+        return Invoke(candidates, n.args, n.text, n.col, target.h, needValue);
     }
 
-    Value Expr() {
-        Value v = Primary();
-        while (Is(".")) {
-            ++pos;
-            const Token& name = Next();
-            if (name.kind != Token::Ident) Fail(name.col, "expected a member name");
-            v = Member(v, name);
-        }
-        return v;
+    void SetProperty(const Statement& st) {
+        Value target = Eval(*st.target);
+        if (!IsObject(target) || host.ClassOf(target.h)->kind != emu::kPluginObject)
+            Fail(st.nameCol, "only objects of the plugin's classes have properties");
+        emu::HostClass* c = host.ClassOf(target.h);
+        const emu::PropertyDef* p = host.Property(c->name, st.name);
+        if (!p) Fail(st.nameCol, c->name + " has no property " + st.name);
+        if (!p->setter) Fail(st.nameCol, c->name + "." + p->name + " is read-only");
+        Value v = Eval(st.values[0]);
+        std::string why = Misfit(v, p->type, c->name + "." + p->name);
+        if (!why.empty()) Fail(st.values[0].col, why);
+        Calling(st.nameCol);
+        host.SetProp(target.h, p->name, As(v, p->type));
     }
 
-    void Statement(std::string* out) {
-        if (Peek().kind == Token::End) return;
-        if (Peek().kind == Token::Ident && Lower(Peek().text) == "print") {
-            ++pos;
+    Outcome Execute(const Statement& st, std::string* out) {
+        switch (st.kind) {
+        case Statement::Empty: break;
+        case Statement::Help: *out += kStatementHelp; break;
+        case Statement::Quit: return Quit;
+        case Statement::Assign: Assign(st.name, Eval(st.values[0])); break;
+        case Statement::SetProperty: SetProperty(st); break;
+        case Statement::Expression: Eval(st.values[0], false); break;
+        case Statement::Print: {
             std::string line;
-            if (Peek().kind != Token::End) {
-                for (;;) {
-                    Value v = Expr();
-                    // Text written in the statement prints as itself; what
-                    // the plugin answers prints with its bytes and encoding.
-                    bool literal = v.kind == Value::Handle &&
-                                   std::find(literals.begin(), literals.end(), v.h) != literals.end();
-                    line += literal ? host.Bytes(v.h) : Describe(host, v);
-                    if (!Is(",")) break;
-                    ++pos;
-                    line += ", ";
-                }
+            for (const Node& n : st.values) {
+                Value v = Eval(n);
+                // Text written in the statement prints as itself; what the
+                // plugin answers prints with its bytes and encoding.
+                bool literal = v.kind == Value::Handle &&
+                               std::find(literals.begin(), literals.end(), v.h) != literals.end();
+                if (&n != &st.values[0]) line += ", ";
+                line += literal ? host.Bytes(v.h) : Describe(host, v);
             }
-            if (Peek().kind != Token::End) Fail(Peek().col, "unexpected text after the statement");
             *out += line + "\n";
-        } else if (Peek().kind == Token::Ident && toks[pos + 1].kind == Token::Punct && toks[pos + 1].text == "=") {
-            std::string name = Next().text;
-            if (IsBuiltin(name) || Lower(name) == "print" || Lower(name) == "new") Fail(Peek().col, name + " is a keyword");
-            ++pos;
-            Assign(name, Expr());
-        } else {
-            // An expression, or a property assignment: target.Name = value.
-            size_t start = pos;
-            int depth = 0;
-            size_t lastDot = 0;
-            for (size_t k = pos; toks[k].kind != Token::End; ++k) {
-                if (toks[k].kind != Token::Punct) continue;
-                if (toks[k].text == "(") ++depth;
-                if (toks[k].text == ")") --depth;
-                if (toks[k].text == "." && depth == 0) lastDot = k;
-                if (toks[k].text == "=" && depth == 0 && lastDot && k == lastDot + 2) {
-                    std::vector<Token> saved = toks;
-                    toks.assign(saved.begin() + (long)start, saved.begin() + (long)lastDot);
-                    toks.push_back(Token());
-                    pos = 0;
-                    Value target = Expr();
-                    toks = saved;
-                    const Token& prop = toks[lastDot + 1];
-                    pos = k + 1;
-                    Value v = Expr();
-                    if (!IsObject(target) || host.ClassOf(target.h)->kind != emu::kPluginObject)
-                        Fail(prop.col, "only objects of the plugin's classes have properties");
-                    emu::HostClass* c = host.ClassOf(target.h);
-                    const emu::PropertyDef* p = host.Property(c->name, prop.text);
-                    if (!p) Fail(prop.col, c->name + " has no property " + prop.text);
-                    if (!p->setter) Fail(prop.col, c->name + "." + prop.text + " is read-only");
-                    if (!Fits(v, p->type)) Fail(toks[k + 1].col, prop.text + " is " + p->type);
-                    if (Lower(p->type) == "double" && v.kind == Value::Int) v = Value::D(v.i);
-                    host.SetProp(target.h, prop.text, v);
-                    if (Peek().kind != Token::End) Fail(Peek().col, "unexpected text after the statement");
-                    return;
-                }
-            }
-            Expr();
+            break;
         }
-        if (Peek().kind != Token::End) Fail(Peek().col, "unexpected text after the statement");
+        }
+        return Done;
     }
 
     void DropTemps() {
@@ -645,21 +571,31 @@ struct Interpreter::Impl {
     }
 };
 
-Interpreter::Interpreter(emu::Host& host) : impl_(std::make_unique<Impl>(host)) {}
+Interpreter::Interpreter(emu::Host& host) : impl_(std::make_unique<Impl>(host, *this)) {}
 Interpreter::~Interpreter() { Clear(); }
 
-bool Interpreter::Run(const std::string& line, std::string* out, std::string* error) {
+Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out, ParseError* error) {
+    Statement st;
+    if (!Parse(line, &st, error)) return Failed;
+    impl_->col = st.col;
+    std::string message;
     try {
-        impl_->toks = Lex(line);
-        impl_->pos = 0;
-        impl_->Statement(out);
+        std::string printed;
+        Outcome o = impl_->Execute(st, &printed);
+        *out += printed;
         impl_->DropTemps();
-        return true;
+        return o;
     } catch (const Failure& f) {
-        impl_->DropTemps();
-        *error = "column " + std::to_string(f.col) + ": " + f.message;
-        return false;
+        impl_->col = f.col;
+        message = f.message;
+    } catch (const std::bad_alloc&) {
+        message = "out of memory";
+    } catch (const std::exception& e) {
+        message = std::string("the emulated host refused: ") + e.what();
     }
+    impl_->DropTemps();
+    *error = ParseError{impl_->col, message};
+    return Failed;
 }
 
 void Interpreter::Clear() {
@@ -667,6 +603,7 @@ void Interpreter::Clear() {
     for (auto& [name, v] : impl_->vars)
         if (v.kind == Value::Handle && v.h) impl_->host.Unlock(v.h);
     impl_->vars.clear();
+    impl_->spelt.clear();
 }
 
 }  // namespace tkzhost

@@ -1,143 +1,335 @@
 // tkzhost: loads a plugin of this interface into the emulated host, shows
-// what it registered, and runs statements against it (see script.h). At the
-// end of a run it reports every reference the plugin leaked or released too
-// often, and exits non-zero when there was any.
-//
-//   tkzhost PLUGIN.so                      what the plugin registers
-//   tkzhost PLUGIN.so -e STATEMENT ...     run statements
-//   tkzhost PLUGIN.so SCRIPT               run a script file ('-': standard
-//                                          input; on a terminal, a prompt
-//                                          with line editing and history)
-//   tkzhost --reference PLUGIN.so          the registered interface as Markdown
+// what it registered, and runs statements against it (parse.h). At the end
+// of a run it reports every reference the plugin leaked or released too
+// often. `tkzhost --help` says it all; kModes, kOptions and kExitCodes below
+// are what it prints, so a new option is a row in them.
+#include "crash.h"
 #include "host.h"
 #include "lineedit.h"
+#include "parse.h"
 #include "script.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: tkzhost PLUGIN.so [-e STATEMENT ...] [SCRIPT | -]\n"
-                 "       tkzhost --reference PLUGIN.so\n");
-    return 2;
-}
+using Args = std::vector<std::string>;
 
-std::string Reference(emu::Host& host) {
-    emu::Registry& r = host.registry();
-    std::string out = "| # | Global method |\n|---|---|\n";
-    for (size_t i = 0; i < r.methods.size(); ++i)
-        out += "| " + std::to_string(i + 1) + " | `" + r.methods[i]->declaration + "` |\n";
-    for (emu::ClassDef* e : r.extensions) {
-        out += "\n| Extension method of " + std::string(e->name) + " |\n|---|\n";
-        for (uint32_t i = 0; i < e->methodCount; ++i) out += std::string("| `") + e->methods[i].declaration + "` |\n";
-    }
-    for (emu::ClassDef* c : r.classes) {
-        out += "\n| " + std::string(c->name) + " | Type | Access |\n|---|---|---|\n";
-        for (uint32_t i = 0; i < c->propertyCount; ++i) {
-            const emu::PropertyDef& p = c->properties[i];
-            out += std::string("| property `") + p.name + "` | " + p.type + " | " +
-                   (p.setter == nullptr ? "read-only" : "read/write") + " |\n";
-        }
-        for (uint32_t i = 0; i < c->methodCount; ++i)
-            out += std::string("| method `") + c->methods[i].declaration + "` | | |\n";
-        for (uint32_t i = 0; i < c->sharedMethodCount; ++i)
-            out += std::string("| shared method `") + c->sharedMethods[i].declaration + "` | | |\n";
-        if (c->destructor) out += "| destructor | | |\n";
+const char kVersion[] = "tkzhost 1.1 (plugin interface version 9)\n";
+
+int Help(const Args&);
+int Version(const Args&);
+int Reference(const Args&);
+
+// Options that make the whole run: the first argument.
+struct Mode {
+    const char* name;
+    const char* alias;
+    const char* usage;
+    const char* help;
+    int (*run)(const Args& rest);
+};
+const Mode kModes[] = {
+    {"--reference", nullptr, "tkzhost --reference PLUGIN", "what PLUGIN registers, as Markdown tables", Reference},
+    {"--help", "-h", "tkzhost --help", "this text", Help},
+    {"--version", nullptr, "tkzhost --version", "the version", Version},
+};
+
+// What may follow PLUGIN, run in the order given.
+const char* const kOptions[][2] = {
+    {"-e STATEMENT", "runs a statement (each line of it, if it has several)"},
+    {"SCRIPT", "runs a script file, one statement per line; a first line\n"
+               "starting with #! is skipped, so scripts can be made executable"},
+    {"-", "runs standard input; on a terminal, a prompt with line editing and\n"
+          "history, where an error does not end the session"},
+};
+
+const char* const kExitCodes[][2] = {
+    {"0", "success"},
+    {"1", "an error in a statement or a script, or a plugin that does not load\n"
+          "(1 wins over 3)"},
+    {"2", "a usage error"},
+    {"3", "the plugin leaked references or released one too often"},
+    {"128+N", "the plugin crashed with signal N (139: SIGSEGV)"},
+};
+
+// Each runs as shown from the build folder (a test runs them).
+const char kExamples[] =
+    "  tkzhost tkz.so                        # what it registers\n"
+    "  tkzhost tkz.so -e 'print GetHash32TKZ(\"abc\")'\n"
+    "  tkzhost tkz.so -e 'l = DecompileWinStyleDataTKZ(\"Hi\", &b\"1B 04 53 61 6E 73 FF 00 80 0A 01 05\")' "
+    "-e 'print l.Style(1)'\n"
+    "  echo '12 abc' | tkzhost tkz.so -e 'r = StdinTKZ.ReadInteger(n)' -e 'print r, n'\n"
+    "  printf 'feed(\"7 8\")\\nr = StdinTKZ.ReadInteger(n)\\nprint n\\n' | tkzhost tkz.so -\n"
+    "  tkzhost tkz.so -e 'x = new StyleDataTKZ' -e 'x.Red = &hFFFF' -e 'print x.TextColor'\n";
+
+std::string Indented(const char* const rows[][2], size_t count, size_t width) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i) {
+        std::string left = std::string("  ") + rows[i][0];
+        std::string text = rows[i][1];
+        for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += width + 1)
+            text.insert(at + 1, width, ' ');
+        out += left + std::string(left.size() < width ? width - left.size() : 1, ' ') + text + "\n";
     }
     return out;
 }
 
-}  // namespace
+std::string Usage() {
+    std::string out = "usage: tkzhost PLUGIN [-e STATEMENT | SCRIPT | -] ...\n";
+    for (const Mode& m : kModes) out += std::string("       ") + m.usage + "\n";
+    return out;
+}
 
-int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    bool reference = std::string(argv[1]) == "--reference";
-    if (reference && argc != 3) return Usage();
-    std::string plugin = argv[reference ? 2 : 1];
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "tkzhost: %s\n%sTry tkzhost --help.\n", message.c_str(), Usage().c_str());
+    return 2;
+}
 
-    emu::Host host;
-    std::string error;
-    if (!host.Load(plugin, &error)) {
-        std::fprintf(stderr, "tkzhost: %s\n", error.c_str());
-        return 1;
+int Help(const Args&) {
+    const size_t w = 22;
+    std::string out = Usage() +
+                      "\nLoads PLUGIN, a plugin of this interface, into an emulated host that keeps\n"
+                      "a strict ledger of references, and runs statements against it; with PLUGIN\n"
+                      "alone, lists what it registers. A PLUGIN without a slash is looked up in the\n"
+                      "current folder first.\n\n";
+    out += Indented(kOptions, std::size(kOptions), w);
+    for (const Mode& m : kModes) {
+        std::string names = std::string(m.alias ? std::string(m.alias) + ", " : "") + (m.usage + 8);  // past "tkzhost "
+        const char* row[1][2] = {{names.c_str(), m.help}};
+        out += Indented(row, 1, w);
     }
-    if (reference) {
-        std::cout << Reference(host);
+    out += "\nThe first statement that fails ends the run with one line on standard error,\n"
+           "FILE:LINE:COLUMN: message. While the statements come from standard input or\n"
+           "the prompt, the plugin's standard input is empty until feed() gives it one;\n"
+           "otherwise it is tkzhost's own.\n\n";
+    out += tkzhost::kStatementHelp;
+    out += "\nExamples (in the build folder):\n";
+    out += kExamples;
+    out += "\nExit status:\n" + Indented(kExitCodes, std::size(kExitCodes), 9);
+    std::fputs(out.c_str(), stdout);
+    return 0;
+}
+
+int Version(const Args&) {
+    std::fputs(kVersion, stdout);
+    return 0;
+}
+
+// A name without a slash is a file in the current folder before dlopen's
+// search path.
+bool Load(emu::Host& host, std::string path) {
+    if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) path = "./" + path;
+    tkzhost::CrashPlace("loading " + path);
+    std::string error;
+    if (host.Load(path, &error)) return true;
+    std::fprintf(stderr, "tkzhost: %s\n", tkzhost::Escape(error).c_str());
+    return false;
+}
+
+int Reference(const Args& rest) {
+    if (rest.size() != 1) return UsageError("--reference takes one PLUGIN");
+    emu::Host host;
+    if (!Load(host, rest[0])) return 1;
+    std::cout << emu::DescribeRegistry(host, emu::Inventory::Markdown);
+    return 0;
+}
+
+// Lines read straight from a descriptor: standard input stays the plugin's,
+// and nothing is read ahead of the line the script is at.
+struct FdLines {
+    int fd;
+    std::string buffer;
+    bool Next(std::string* line) {
+        for (;;) {
+            size_t nl = buffer.find('\n');
+            if (nl != std::string::npos) {
+                *line = buffer.substr(0, nl);
+                buffer.erase(0, nl + 1);
+                return true;
+            }
+            char chunk[4096];
+            ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n <= 0) {
+                if (buffer.empty()) return false;
+                *line = buffer;
+                buffer.clear();
+                return true;
+            }
+            buffer.append(chunk, (size_t)n);
+        }
+    }
+};
+
+struct Item {
+    enum Kind { Statement, File, Stdin } kind;
+    std::string text;
+};
+
+class Runner {
+public:
+    explicit Runner(emu::Host& host) : run_(host) {
+        run_.beforeCall = [this](int column) { tkzhost::CrashPlace(where_ + ":" + std::to_string(column)); };
+    }
+    ~Runner() { run_.Clear(); }
+
+    // 0, or the exit status that ends the run.
+    int RunItem(const Item& item, int index, int scriptFd) {
+        if (item.kind == Item::Statement) {
+            std::string text = item.text + "\n";
+            int n = 0;
+            for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
+                if (int s = Line("(-e " + std::to_string(index) + ")", ++n, text.substr(at, nl - at))) return s;
+            return 0;
+        }
+        if (item.kind == Item::Stdin) return Stream(scriptFd);
+        const std::string name = tkzhost::Escape(item.text);
+        struct stat st;
+        if (stat(item.text.c_str(), &st) != 0) return Fail(name + ": " + strerror(errno));
+        if (S_ISDIR(st.st_mode)) return Fail(name + " is a folder, not a script");
+        std::ifstream f(item.text, std::ios::binary);
+        std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        if (!f.good() && !f.eof()) return Fail(name + ": cannot read it");
+        // The whole file is checked before any of it runs.
+        size_t bad = tkzhost::FirstNonText(all);
+        if (bad != std::string::npos) {
+            size_t start = all.rfind('\n', bad) + 1;  // npos + 1 is 0
+            int line = 1 + (int)std::count(all.begin(), all.begin() + (long)bad, '\n');
+            return Fail(name + ":" + std::to_string(line) + ":" + std::to_string(bad - start + 1) +
+                        ": not a text script: byte " + tkzhost::Escape(all.substr(bad, 1)));
+        }
+        all += "\n";
+        int n = 0;
+        for (size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos && at < all.size(); at = nl + 1)
+            if (int s = Line(name, ++n, all.substr(at, nl - at))) return s;
         return 0;
     }
 
-    // What to run: -e statements, then a script.
-    std::vector<std::pair<std::string, std::string>> lines;  // (where, text)
-    std::string script;
-    for (int i = 2; i < argc; ++i) {
-        std::string a = argv[i];
+    bool quit = false;
+
+private:
+    int Stream(int fd) {
+        std::string line;
+        if (isatty(fd) && isatty(1)) {
+            for (int n = 1; !quit && editor_.Read("tkz> ", &line, fd, 1); ++n) Line("(prompt)", n, line, true);
+            return 0;
+        }
+        FdLines in{fd, {}};
+        for (int n = 1; in.Next(&line); ++n) {
+            size_t bad = tkzhost::FirstNonText(line);
+            if (bad != std::string::npos)
+                return Fail("(stdin):" + std::to_string(n) + ":" + std::to_string(bad + 1) +
+                            ": not a text script: byte " + tkzhost::Escape(line.substr(bad, 1)));
+            if (int s = Line("(stdin)", n, line)) return s;
+        }
+        return 0;
+    }
+
+    int Fail(const std::string& message) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tkzhost: %s\n", message.c_str());
+        return 1;
+    }
+
+    // Runs one line of a source; 0 to go on, else the status that ends the run.
+    int Line(const std::string& source, int n, std::string text, bool interactive = false) {
+        if (quit) return 0;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (n == 1 && text.rfind("#!", 0) == 0 && source.rfind("(-e", 0) != 0) return 0;
+        where_ = source + ":" + std::to_string(n);
+        tkzhost::CrashPlace(where_ + ":1");
+        std::string out;
+        tkzhost::ParseError error;
+        tkzhost::Interpreter::Outcome o = run_.Run(text, &out, &error);
+        std::cout << out << std::flush;
+        std::fflush(stdout);  // what the plugin wrote through stdio, before the next line
+        quit = o == tkzhost::Interpreter::Quit;
+        if (o != tkzhost::Interpreter::Failed) return 0;
+        Fail(where_ + ":" + std::to_string(error.col) + ": " + error.message);
+        return interactive ? 0 : 1;
+    }
+
+    tkzhost::Interpreter run_;
+    tkzhost::LineEditor editor_;
+    std::string where_;
+};
+
+int Run(const Args& args) {
+    std::vector<Item> items;
+    bool fromStdin = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
         if (a == "-e") {
-            if (++i >= argc) return Usage();
-            lines.push_back({"-e " + std::to_string(lines.size() + 1), argv[i]});
-        } else if (script.empty()) {
-            script = a;
+            if (++i >= args.size()) return UsageError("-e needs a statement");
+            items.push_back({Item::Statement, args[i]});
+        } else if (a == "-") {
+            items.push_back({Item::Stdin, a});
+            fromStdin = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return UsageError("unknown option " + tkzhost::Escape(a));
         } else {
-            return Usage();
+            items.push_back({Item::File, a});
         }
     }
-    if (lines.empty() && script.empty()) {
+    // The script is read from a descriptor of its own; the plugin's standard
+    // input is empty until feed() gives it one.
+    int scriptFd = -1;
+    if (fromStdin) {
+        scriptFd = fcntl(0, F_DUPFD_CLOEXEC, 3);
+        int empty = open("/dev/null", O_RDONLY);
+        if (scriptFd < 0 || empty < 0 || dup2(empty, 0) < 0) return UsageError("cannot set standard input aside");
+        close(empty);
+    }
+
+    // The host lives as long as the process, as the plugin it holds does:
+    // what the plugin leaked stays the host's (reported below), not the
+    // process's.
+    static emu::Host* kept = new emu::Host;
+    emu::Host& host = *kept;
+    if (!Load(host, args[0])) return 1;
+    if (items.empty()) {
         std::cout << emu::DescribeRegistry(host);
         return 0;
     }
-
     uint64_t mark = host.Mark();
     int status = 0;
     {
-        tkzhost::Interpreter run(host);
-        auto execute = [&](const std::string& where, const std::string& text) {
-            std::string out, err;
-            bool ok = run.Run(text, &out, &err);
-            std::cout << out << std::flush;
-            if (!ok) std::fprintf(stderr, "tkzhost: %s, %s\n", where.c_str(), err.c_str());
-            return ok;
-        };
-        for (auto& [where, text] : lines)
-            if (!execute(where, text)) {
-                status = 1;
-                break;
-            }
-        if (status == 0 && !script.empty()) {
-            bool interactive = script == "-" && isatty(0);
-            std::ifstream file;
-            if (script != "-") {
-                file.open(script);
-                if (!file) {
-                    std::fprintf(stderr, "tkzhost: cannot read %s\n", script.c_str());
-                    return 1;
-                }
-            }
-            std::istream& in = script == "-" ? std::cin : file;
-            tkzhost::LineEditor editor;
-            std::string line;
-            for (int n = 1;; ++n) {
-                if (interactive ? !editor.Read("tkz> ", &line) : !std::getline(in, line)) break;
-                if (!execute((script == "-" ? std::string("line ") : script + ":") + std::to_string(n), line) &&
-                    !interactive) {
-                    status = 1;
-                    break;
-                }
-            }
+        Runner runner(host);
+        int statements = 0;
+        for (const Item& item : items) {
+            status = runner.RunItem(item, item.kind == Item::Statement ? ++statements : 0, scriptFd);
+            if (status != 0 || runner.quit) break;
         }
-        run.Clear();
     }
     std::fflush(stdout);
 
     std::vector<emu::Leak> leaks = host.LiveSince(mark);
     if (!leaks.empty() || !host.violations.empty()) {
         std::fprintf(stderr, "tkzhost: reference faults of the plugin during this run:\n");
-        for (const emu::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", l.what.c_str());
-        for (const std::string& v : host.violations) std::fprintf(stderr, "  %s\n", v.c_str());
+        for (const emu::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
+        for (const std::string& v : host.violations) std::fprintf(stderr, "  %s\n", tkzhost::Escape(v).c_str());
         if (status == 0) status = 3;
     }
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    tkzhost::InstallCrashHandler();
+    Args args(argv + 1, argv + argc);
+    if (args.empty()) return UsageError("no PLUGIN given");
+    for (const Mode& m : kModes)
+        if (args[0] == m.name || (m.alias && args[0] == m.alias)) return m.run(Args(args.begin() + 1, args.end()));
+    if (args[0].size() > 1 && args[0][0] == '-') return UsageError("unknown option " + tkzhost::Escape(args[0]));
+    return Run(args);
 }
