@@ -268,25 +268,15 @@ TKZ_TARGET("sse2") uint32_t HashSse2(const FoldShape& s, const unsigned char* p,
 
 TKZ_TARGET("avx2") bool SameTableAvx2(const int32_t* a, const int32_t* b) {
     __m256i diff = _mm256_setzero_si256();
-    for (int i = 0; i < 256; i += 32) {
-        __m256i d0 = _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i)), _mm256_loadu_si256((const __m256i*)(b + i)));
-        __m256i d1 = _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i + 8)), _mm256_loadu_si256((const __m256i*)(b + i + 8)));
-        __m256i d2 = _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i + 16)), _mm256_loadu_si256((const __m256i*)(b + i + 16)));
-        __m256i d3 = _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i + 24)), _mm256_loadu_si256((const __m256i*)(b + i + 24)));
-        diff = _mm256_or_si256(diff, _mm256_or_si256(_mm256_or_si256(d0, d1), _mm256_or_si256(d2, d3)));
-    }
+    for (int i = 0; i < 256; i += 8)
+        diff = _mm256_or_si256(diff, _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i)), _mm256_loadu_si256((const __m256i*)(b + i))));
     return _mm256_testz_si256(diff, diff);
 }
 
 TKZ_TARGET("sse2") bool SameTableSse2(const int32_t* a, const int32_t* b) {
     __m128i diff = _mm_setzero_si128();
-    for (int i = 0; i < 256; i += 16) {
-        __m128i d0 = _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i)));
-        __m128i d1 = _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i + 4)), _mm_loadu_si128((const __m128i*)(b + i + 4)));
-        __m128i d2 = _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i + 8)), _mm_loadu_si128((const __m128i*)(b + i + 8)));
-        __m128i d3 = _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i + 12)), _mm_loadu_si128((const __m128i*)(b + i + 12)));
-        diff = _mm_or_si128(diff, _mm_or_si128(_mm_or_si128(d0, d1), _mm_or_si128(d2, d3)));
-    }
+    for (int i = 0; i < 256; i += 4)
+        diff = _mm_or_si128(diff, _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i))));
     return _mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) == 0xFFFF;
 }
 
