@@ -1,5 +1,7 @@
 // The hash, XOR, encoding tags and four-character codes against models of
-// their definitions, over random bytes under random encoding tags.
+// their definitions, over random bytes under random encoding tags; the hash
+// and XOR kernels also with each of their paths forced.
+#include "bytekernels.h"
 #include "fuzz.h"
 
 #include <cstring>
@@ -15,6 +17,16 @@ uint32_t HashModel(const std::string& s) {
     for (unsigned char b : s) h = (uint32_t)(b >= 'A' && b <= 'Z' ? b + 32 : b) ^ (h << 3 | h >> 29);
     return h;
 }
+
+struct Path {
+    const char* name;
+    unsigned needs;
+    uint32_t (*hash)(const unsigned char*, size_t);
+    void (*xorWords)(unsigned char*, const unsigned char*, size_t, unsigned);
+};
+const Path kPaths[] = {{"serial", 0, tkz_hash32_serial, tkz_xorwords_serial},
+                       {"SSE2", kTkzPathSSE2, tkz_hash32_sse2, tkz_xorwords_sse2},
+                       {"AVX2", kTkzPathAVX2, tkz_hash32_avx2, tkz_xorwords_avx2}};
 
 }  // namespace
 
@@ -35,16 +47,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string& b = nil ? std::string() : bytes;
     auto what = [&] { return "input " + s.Text(str) + " v " + std::to_string(v); };
 
-    uint32_t want = nil ? 1 : HashModel(b);
+    uint32_t want = HashModel(b);  // 1 for nil too
     FUZZ_CHECK((uint32_t)s.Call(hash, {Value::H(str)}).i == want, what());
-    // FAST PATHS: when the plugin's hash kernels with forced paths are
-    // exported, each of them is checked here against HashModel as well.
 
     void* x = s.Call(xorBytes, {Value::H(str), Value::I(v)}).h;
     std::string flipped = b;
     for (size_t i = 0; i + 4 <= flipped.size(); i += 4)
         for (size_t k = i; k < i + 4; ++k) flipped[k] = (char)(flipped[k] ^ (v & 0xFF));
     FUZZ_CHECK(s.Text(x) == Built(flipped, emu::kRaw), what() + " gave " + s.Text(x));
+    // Each path of the kernels behind both methods forced, as far as this CPU
+    // runs it, on the same bytes.
+    static const unsigned cpu = tkz_cpu_paths();
+    for (const Path& path : kPaths) {
+        if ((cpu & path.needs) != path.needs) continue;
+        std::string out(b.size(), '\0');
+        path.xorWords((unsigned char*)out.data(), (const unsigned char*)b.data(), b.size(), (unsigned)v);
+        FUZZ_CHECK(path.hash((const unsigned char*)b.data(), b.size()) == want && out == flipped,
+                   what() + " on the " + path.name + " path");
+    }
     if (x != nullptr) {  // twice gives back the bytes
         void* back = s.Call(xorBytes, {Value::H(x), Value::I(v)}).h;
         FUZZ_CHECK(Host().Bytes(back) == b, what());
