@@ -157,7 +157,8 @@ std::string Describe(emu::Host& host, const Value& v, int indent) {
         emu::Value size = host.GetProp(v.h, "Size");
         if (size.i < 0) return "MemoryBlock (size unknown)";
         // Only the bytes shown are read: a block may be most of the memory there is.
-        std::string b(host.BlockData(v.h), (size_t)std::min(size.i, 65));
+        const char* data = host.BlockData(v.h);
+        std::string b = data ? std::string(data, (size_t)std::min(size.i, 65)) : "";
         return "MemoryBlock (" + std::to_string(size.i) + (size.i == 1 ? " byte" : " bytes") +
                (b.empty() ? "" : ": " + Hex(b)) + ")";
     }
