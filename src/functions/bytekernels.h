@@ -31,16 +31,16 @@ TKZ_KERNEL unsigned tkz_cpu_paths();
 // `_serial` is that definition, one byte after the other. The vector paths
 // fold the bytes into 32 byte lanes and give the same value for any locale:
 // when the live table is not a few byte ranges sharing one XOR difference
-// (as in C, C.UTF-8 and the Latin-1 locales) they hash serially.
+// (as in C, C.UTF-8 and the Latin-1 locales) they take the scalar loop.
 TKZ_KERNEL uint32_t tkz_hash32_serial(const unsigned char* p, size_t n);
 TKZ_KERNEL uint32_t tkz_hash32_sse2(const unsigned char* p, size_t n);
 TKZ_KERNEL uint32_t tkz_hash32_avx2(const unsigned char* p, size_t n);
 TKZ_KERNEL uint32_t tkz_hash32(const unsigned char* p, size_t n);
 
-// Below this length (twice it where only SSE2 is there) tkz_hash32 stays
-// serial: a vector path's fixed cost, the check of the table and the final
-// fold of 32 lanes, is larger than the work.
-const size_t kTkzHashCrossover = 96;
+// Below this length (twice it where only SSE2 is there) tkz_hash32 takes a
+// scalar loop of four bytes a step: a vector path's fixed cost, the check of
+// the table and the final fold of 32 lanes, is larger than the work.
+const size_t kTkzHashCrossover = 128;
 
 // dst[0..n) = src[0..n) with every byte of the whole 32-bit words, the first
 // 4 * (n / 4) bytes, XORed with k & 0xFF; the last n % 4 bytes copied as
