@@ -418,7 +418,8 @@ void SeeFree(const volatile void* p) {
 }
 }  // namespace
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
+                                                         void (*)(const volatile void*));
 #else
 #include "allochook.h"
 #endif
