@@ -15,7 +15,8 @@ static void* LeakTKZ() {
     return build("returned", 8);
 }
 static void OverReleaseTKZ(void* s) { ((Unlock)gHost("REALUnlockString"))(s); }
-static long FineTKZ(long x) { return x + 1; }
+// Wraps at the 32-bit limit as the host's integers do, rather than overflow.
+static long FineTKZ(long x) { return (long)((unsigned long)x + 1); }
 // An address no process maps, read afresh so that the compiler cannot know
 // it (and not null, which the sanitizers would report before the fault).
 static int* volatile gNowhere = (int*)16;

@@ -237,6 +237,21 @@ TEST(Tkzhost, ReportsThePluginsFaults) {
     }
 }
 
+// --stress calls each member, each call in a child, and names every fault;
+// a crash can never be an expected outcome.
+TEST(Tkzhost, StressFindsEachFault) {
+    std::string leaky = TKZ_BUILD_DIR "/tests/libleaky_plugin.so", expect = testing::TempDir() + "crash.expect";
+    Result r = Tool("--stress " + leaky);
+    EXPECT_EQ(r.status, 4) << r.out;
+    for (const char* text : {"leaked: LeakTKZ: string", "over-released: OverReleaseTKZ(\"A\")",
+                             "FineTKZ(x as integer) as integer: 5 calls\n  CrashTKZ: 1 call\n    crash: CrashTKZ: SIGSEGV"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
+    std::ofstream(expect) << "crash CrashTKZ -- it crashes\n";
+    Result refused = Tool("--stress " + leaky + " --expect " + expect);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.out.find("crash.expect:1: only a time-out may be expected"), std::string::npos) << refused.out;
+}
+
 // Nothing but the expected output: standard error too, and so no reference fault.
 TEST(Tkzhost, TourPrintsWhatItShould) {
     Result tour = Tool(std::string(TKZ_PLUGIN) + " " TKZ_SOURCE_DIR "/examples/tour.bas");

@@ -496,8 +496,10 @@ std::string SanitizerLine(const std::string& out) {
         nl = out.find('\n', at);
         if (nl == std::string::npos) nl = out.size();
         std::string line = out.substr(at, nl - at);
-        if (line.find("Sanitizer") != std::string::npos || line.find("runtime error:") != std::string::npos)
-            return ": " + Escape(line.substr(0, 200));
+        if (line.find("Sanitizer") != std::string::npos || line.find("runtime error:") != std::string::npos) {
+            size_t error = line.find("ERROR: ");  // past "==pid==" and the word
+            return ": " + Escape(line.substr(error == std::string::npos ? 0 : error + 7, 160));
+        }
     }
     return "";
 }
