@@ -36,12 +36,15 @@ Decl ParseDecl(const std::string& text) {
     std::string head = text, rest;
     size_t open = text.find('(');
     if (open != std::string::npos) {
-        // Match the closing parenthesis outside quoted defaults.
+        // Match the closing parenthesis outside quoted defaults and array
+        // parameters' own "()".
         size_t close = std::string::npos;
         bool quoted = false;
+        int depth = 0;
         for (size_t i = open + 1; i < text.size(); ++i) {
             if (text[i] == '"') quoted = !quoted;
-            else if (text[i] == ')' && !quoted) { close = i; break; }
+            else if (text[i] == '(' && !quoted) ++depth;
+            else if (text[i] == ')' && !quoted && depth-- == 0) { close = i; break; }
         }
         if (close == std::string::npos) {
             d.error = "missing ')'";
