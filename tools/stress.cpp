@@ -102,6 +102,17 @@ Sample New(const std::string& cls) {
     return {"new " + cls, [cls](Child& c) { return c.Own(c.host.NewInstance(cls)); }};
 }
 
+// An array of the host's element type `code` holding what each item makes;
+// as an address, it goes on the stack as such whatever the declared element.
+Sample ArrayOf(const std::string& label, int code, std::vector<std::function<Value(Child&)>> items,
+               bool address = false) {
+    return {label, [code, items, address](Child& c) {
+        void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
+        for (size_t i = 0; i < items.size(); ++i) c.host.SetElement(a, (int)i, items[i](c));
+        return address ? Value::R(a) : Value::H(a);
+    }};
+}
+
 bool Among(const std::string& t, std::initializer_list<const char*> names) {
     for (const char* n : names)
         if (t == n) return true;
@@ -183,21 +194,14 @@ private:
             auto variant = [](const std::string& label, int type, std::function<Value(Child&)> inner) {
                 return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
             };
-            auto array = [](const std::string& label, int type, std::vector<std::function<Value(Child&)>> items) {
-                return Sample{label, [type, items](Child& c) {
-                    void* a = c.Own(c.host.NewArray(type, (int)items.size())).h;
-                    for (size_t i = 0; i < items.size(); ++i) c.host.SetElement(a, (int)i, items[i](c));
-                    return Value::H(a);
-                }};
-            };
             auto object = New("Object").make;
             auto text = Str("", "A", emu::kUTF8).make;
             return {Nil(), variant("variant(0)", 2, [](Child&) { return Value::I(0); }),
                     variant("variant(nan)", 5, [](Child&) { return Value::D(NAN); }), variant("variant(\"A\")", 8, text),
-                    variant("variant(new Object)", 9, object), array("array(0 objects)", 9, {}),
-                    array("array(1 object)", 9, {object}),
-                    array("array(2 integers)", 2, {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
-                    array("array(1 string)", 8, {text}), New("Object")};
+                    variant("variant(new Object)", 9, object), ArrayOf("array(0 objects)", 9, {}),
+                    ArrayOf("array(1 object)", 9, {object}),
+                    ArrayOf("array(2 integers)", 2, {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
+                    ArrayOf("array(1 string)", 8, {text}), New("Object")};
         }
         if (t == "object") {
             Samples s = {Nil(), New("Object")};
@@ -209,20 +213,14 @@ private:
     }
 
     // nil, an empty array and one holding every value of its element type.
-    // They go on the stack as the address they are, whatever the element.
     Samples Arrays(const std::string& element) {
-        Samples each = Make(element);
+        std::vector<std::function<Value(Child&)>> each;
+        for (const Sample& x : Make(element))
+            if (x.role != Role::Backing) each.push_back(x.make);
         int code = IsInteger(element) ? 2 : element == "int64" || element == "uint64" ? 3 : element == "double" ? 5
                  : element == "single" ? 4 : element == "string" ? 8 : element == "boolean" ? 11 : 9;
-        auto array = [code](const std::string& label, Samples items) {
-            return Sample{label, [code, items](Child& c) {
-                void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
-                for (size_t i = 0; i < items.size(); ++i) c.host.SetElement(a, (int)i, items[i].make(c));
-                return Value::R(a);
-            }};
-        };
-        return {Fixed("nil", Value::R(nullptr)), array("array(0)", {}),
-                array("array(" + std::to_string(each.size()) + ")", each)};
+        return {Fixed("nil", Value::R(nullptr)), ArrayOf("array(0)", code, {}, true),
+                ArrayOf("array(" + std::to_string(each.size()) + ")", code, each, true)};
     }
 
     emu::Host& host_;
