@@ -17,7 +17,6 @@ bool Watch(const char* suffix);
 uintptr_t Base();  // the watched object's load address
 // Counts from 0 again; the k-th watched allocation from now fails (0: none).
 void Reset(long failAt = 0);
-long Count();
 bool Failed();  // the k-th was reached and refused
 struct Block {
     size_t size;
