@@ -25,12 +25,7 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
 // pointer is cleared (plain build) or the record poisoned (sanitized). Only
 // AddressSanitizer sees a read just past an allocation (one past the NUL).
 TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
-#if defined(__SANITIZE_ADDRESS__)
-    const int kCases = 2;
-#else
-    const int kCases = 1;
-#endif
-    for (int past = 0; past < kCases; ++past) {
+    for (int past = 0; past <= (int)tkz::kSanitized; ++past) {
         std::string out;
         int rc = emu::RunChild([past] {
             emu::Host host;

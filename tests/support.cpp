@@ -4,21 +4,10 @@
 
 namespace tkz {
 
-uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }
-
 bool InCI() {
     const char* ci = getenv("CI");
     return ci != nullptr && *ci != 0 && std::string(ci) != "false" && std::string(ci) != "0";
 }
-
-void* Session::Str(const std::string& bytes, uint32_t encoding) { return Own(host.NewString(bytes, encoding)); }
-
-void* Session::Own(void* handle) {
-    if (handle) owned.push_back(handle);
-    return handle;
-}
-
-void* Session::New(const std::string& cls) { return Own(host.NewObject(cls)); }
 
 emu::Value Session::Call(const std::string& declOrName, const std::vector<emu::Value>& args) {
     const emu::MethodDef* m = host.GlobalMethod(declOrName, (int)args.size());
@@ -53,12 +42,7 @@ void* Session::Sym(const std::string& name) {
 emu::Value Session::Words(const std::string& signature, const std::vector<uint32_t>& words,
                           const std::string& result) {
     void* fn = Sym(signature);
-    if (fn == nullptr) return emu::Value();
-    return emu::CallWords(fn, words, result);
-}
-
-int Session::Calls(const std::string& entry) const {
-    return host.CallCount(entry);
+    return fn != nullptr ? emu::CallWords(fn, words, result) : emu::Value();
 }
 
 void* Session::DeepChain(const std::string& display) {

@@ -20,9 +20,12 @@ struct Session {
     std::vector<void*> owned;  // references the test holds; released at the end
 
     // A host string / object the test owns.
-    void* Str(const std::string& bytes, uint32_t encoding = emu::kUTF8);
-    void* Own(void* handle);
-    void* New(const std::string& cls);
+    void* Str(const std::string& bytes, uint32_t encoding = emu::kUTF8) { return Own(host.NewString(bytes, encoding)); }
+    void* Own(void* handle) {
+        if (handle) owned.push_back(handle);
+        return handle;
+    }
+    void* New(const std::string& cls) { return Own(host.NewObject(cls)); }
     // Calls a global method by declaration text or name; a returned handle is
     // owned by the test.
     emu::Value Call(const std::string& declOrName, const std::vector<emu::Value>& args = {});
@@ -36,7 +39,7 @@ struct Session {
     // Calls a plugin function at `fn` with stack words.
     emu::Value Words(const std::string& signature, const std::vector<uint32_t>& words,
                      const std::string& result = "");
-    int Calls(const std::string& entry) const;
+    int Calls(const std::string& entry) const { return host.CallCount(entry); }
     // A synthetic chain of kDeepChain folder items, each displayed as
     // `display`; the deepest is returned, owned by the test. Released records
     // are freed for real, so the chain fits the 32-bit address space.
@@ -47,14 +50,16 @@ struct Session {
 // shares the 32-bit address space.
 #if defined(__SANITIZE_ADDRESS__)
 const int kDeepChain = 100000;
+const bool kSanitized = true;
 #else
 const int kDeepChain = 1000000;
+const bool kSanitized = false;
 #endif
 
 // Runs body in a child process with a fresh host of this configuration.
 void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body);
 
-uint32_t W(const void* p);  // a pointer as a stack word
+inline uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }  // a pointer as a stack word
 
 // Under CI a missing prerequisite fails the test instead of skipping it.
 bool InCI();
