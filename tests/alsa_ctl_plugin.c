@@ -1,8 +1,8 @@
-/* A test double for a sound card, built with alsa-lib's own external control
- * plugin interface: one stereo integer control (by default "Master Playback
- * Volume") with a configurable range, that appends every value written to
- * it to a log file. Configured as
- *   ctl.default { type tkztest max 31 initial 7 log "/path" name "..." }  */
+// A test double for a sound card, built with alsa-lib's own external control
+// plugin interface: one stereo integer control (by default "Master Playback
+// Volume") with a configurable range, that appends every value written to
+// it to a log file. Configured as
+//   ctl.default { type tkztest max 31 initial 7 log "/path" name "..." }
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <stdio.h>
@@ -32,8 +32,10 @@ static snd_ctl_ext_key_t Find(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
     return strcmp(snd_ctl_elem_id_get_name(id), c->name) == 0 ? 0 : SND_CTL_EXT_KEY_NOT_FOUND;
 }
 
+// One integer control of two channels.
 static int Attribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* acc, unsigned int* count) {
-    (void)ext; (void)key;
+    (void)ext;
+    (void)key;
     *type = SND_CTL_ELEM_TYPE_INTEGER;
     *acc = SND_CTL_EXT_ACCESS_READWRITE;
     *count = 2;
@@ -41,32 +43,25 @@ static int Attribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsig
 }
 
 static int Info(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* imin, long* imax, long* istep) {
-    TestCtl* c = ext->private_data;
     (void)key;
     *imin = 0;
-    *imax = c->max;
+    *imax = ((TestCtl*)ext->private_data)->max;
     *istep = 1;
     return 0;
 }
 
 static int Read(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-    TestCtl* c = ext->private_data;
     (void)key;
-    value[0] = c->value[0];
-    value[1] = c->value[1];
+    memcpy(value, ((TestCtl*)ext->private_data)->value, 2 * sizeof(long));
     return 0;
 }
 
 static int Write(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
     TestCtl* c = ext->private_data;
-    (void)key;
-    c->value[0] = value[0];
-    c->value[1] = value[1];
     FILE* f = fopen(c->log, "a");
-    if (f) {
-        fprintf(f, "%ld %ld\n", value[0], value[1]);
-        fclose(f);
-    }
+    (void)key;
+    memcpy(c->value, value, 2 * sizeof(long));
+    if (f) { fprintf(f, "%ld %ld\n", value[0], value[1]); fclose(f); }
     return 1;
 }
 
@@ -103,7 +98,6 @@ SND_CTL_PLUGIN_DEFINE_FUNC(tkztest) {
         else if (strcmp(id, "name") == 0 && snd_config_get_string(n, &s) == 0) snprintf(c->name, sizeof c->name, "%s", s);
     }
     c->ext.version = SND_CTL_EXT_VERSION;
-    c->ext.card_idx = 0;
     strcpy(c->ext.id, "tkztest");
     strcpy(c->ext.driver, "tkztest");
     strcpy(c->ext.name, "tkztest");
@@ -113,12 +107,9 @@ SND_CTL_PLUGIN_DEFINE_FUNC(tkztest) {
     c->ext.callback = &kCallbacks;
     c->ext.private_data = c;
     err = snd_ctl_ext_create(&c->ext, name, mode);
-    if (err < 0) {
-        free(c);
-        return err;
-    }
-    *handlep = c->ext.handle;
-    return 0;
+    if (err < 0) free(c);
+    else *handlep = c->ext.handle;
+    return err < 0 ? err : 0;
 }
 
 SND_CTL_PLUGIN_SYMBOL(tkztest);
