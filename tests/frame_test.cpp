@@ -227,7 +227,7 @@ PLUGIN_TEST(Wrappers, DeparturesReshapeTheirCalls) {
                         {W(e), W("Message"), 0xFFFFFF01}, "boolean").b);
     EXPECT_EQ(s.host.recorded["REALSetPropValueBoolean"], std::vector<uint32_t>{1});
     void* nv = s.Own(s.Words("REALNewVariantBoolean(unsigned char)", {0x12345600}, "object").h);
-    EXPECT_EQ(s.host.GetProp(nv, "IntegerValue").i, 0) << "only the low byte is the boolean";
+    EXPECT_TRUE(nv != nullptr && s.host.GetProp(nv, "IntegerValue").i == 0) << "only the low byte is the boolean";
 }
 
 // ---- array element access ---------------------------------------------------------
