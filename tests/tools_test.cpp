@@ -12,8 +12,8 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,80 +97,43 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
 
 // ---- the statement language ---------------------------------------------------------
 
-// Literals, integer ranges, variables, objects and byref arguments; with -e
-// statements the plugin reads tkzhost's own standard input.
+// Literals, integer ranges, variables, objects and byref arguments; with a
+// script named on the command line the plugin reads tkzhost's own standard
+// input.
 TEST(Tkzhost, RunsStatements) {
-    Result r = Statements({"print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil",
-                    "print \"text\", &b\"00 FF\", tagged(\"caf\", &h500), memoryblock(&b\"68 69\"), memoryblock(0)",
-                    "print GetEncodingOfStringTKZ(\"x\"), GetEncodingOfStringTKZ(&b\"78\"), CloneStringTKZ(\"say \"\"hi\"\"\")",
-                    "print folder(\"/tmp/x.txt\"), folder(\"/tmp/x.txt\").NameExtensionTKZ",
-                    "print &h80000000, -2147483648, 2147483648, -(2), 1E2, .5, GetHash32TKZ(nil)",
-                    "print StringFromOSTypeTKZ(&h54455854), StringFromOSTypeTKZ(-2147483648)",
-                    "r = new StyleDataTKZ\nr.TextColor = &hFFFFFFFF\nr.TextColor = 4294967295\nr.Red = -2147483648\nprint r.Red",
-                    "x = new StyleDataTKZ", "x.Red = &hFFFF", "x.Text = \"abc\"", "print x.TextColor, x.TextLength",
-                    "y = x", "print y.Red", "r = StdinTKZ.ReadInteger(n)", "print r, n", "r = StdinTKZ.ReadString(w)",
-                    "r2 = StdinTKZ.ReadString(w)", "print r, w, r2", "DelayTKZ(0.01)", "DelayTKZ(0.01, 3)"},
-                   "12 one two");
-    EXPECT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.out,
-              "12, -7, 255, -1, 5000000000, 2.5, -1000, true, false, nil\n"
-              "text, &b\"00 FF\" (2 bytes, raw bytes), \"caf\" (3 bytes, Windows-1252), MemoryBlock (2 bytes: 68 69), "
-              "MemoryBlock (0 bytes)\n"
-              "134217984, 65535, \"say \"hi\"\" (8 bytes, UTF-8)\n"
-              "FolderItem /tmp/x.txt, \"txt\" (3 bytes, UTF-8)\n"
-              "-2147483648, -2147483648, 2147483648, -2, 100, 0.5, 1\n"
-              "\"TEXT\" (4 bytes, US-ASCII), &b\"80 00 00 00\" (4 bytes, Mac OS Roman)\n"
-              "-2147483648\n16711680, 3\n65535\n1, 12\n1, \"two\" (3 bytes, raw bytes), 1\n");
+    Result r = Sh(TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " TKZ_SOURCE_DIR "/tests/tkzhost-values.bas <<< '12 one two'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Slurp(TKZ_SOURCE_DIR "/tests/tkzhost-values.out"));
 }
 
 namespace {
-// Statements that fail, and the one line each gives: FILE:LINE:COLUMN and the message.
-const struct { const char* statement; const char* message; } kErrors[] = {
-    {"print GetHash32TKZ(1)", "1:7: argument 1 (s) of GetHash32TKZ must be a string, not 1"},
-    {"print GetHash32TKZ()", "1:7: GetHash32TKZ takes 1 argument, not 0"},
-    {"print ValidateUUIDTKZ(\"x\", 1, 2)", "1:7: ValidateUUIDTKZ takes 1 to 2 arguments, not 3"},
-    {"print \"open", "1:7: unterminated string"}, {"print &b\"1\"", "1:7: byte strings hold whole bytes"},
-    {"print &hZZ", "1:7: &h needs hexadecimal digits"}, {"x = new NoSuchClass", "1:9: unknown class NoSuchClass"},
-    {"x = new TimeZoneTKZ : print 1", "1:21: unexpected character ':'"},
-    {"print 1 \x01", "1:9: unexpected character '\\x01'"}, {"print 1 2", "1:9: unexpected text after the statement"},
-    {"print StdinTKZ.ReadInteger(5)", "1:16: argument 1 (value) of ReadInteger is byref: pass a variable"},
-    {"print 99999999999999999999", "1:7: number out of range: 99999999999999999999"},
-    {"print &h123456789ABCDEF012", "1:7: number out of range"}, {"print 1e999", "1:7: number out of range: 1e999"},
-    {"print 1.2.3", "1:7: malformed number 1.2.3"},
-    {"print StringFromOSTypeTKZ(5000000000)",
-     "1:7: argument 1 (int) of StringFromOSTypeTKZ is out of range: 5000000000; an integer is -2147483648 to 2147483647"},
-    {"print StringFromOSTypeTKZ(&h100000000)", "1:7: argument 1 (int) of StringFromOSTypeTKZ is out of range"},
-    {"print BitwiseXORStringBytesTKZ(\"a\", 2.5)", "1:7: argument 2 (v) of BitwiseXORStringBytesTKZ must be an integer, not 2.5"},
-    {"r = new StyleDataTKZ\nr.Red = 99999999999", "2:9: StyleDataTKZ.Red is out of range: 99999999999"},
-    {"r = new StyleDataTKZ\nr.TextColor = -1\nr.TextColor = 4294967296",
-     "3:15: StyleDataTKZ.TextColor is out of range: 4294967296; a color is 0 to &hFFFFFFFF"},
-    {"t = new StyleDataTKZ\nt.TextLength = 3", "2:3: StyleDataTKZ.TextLength is read-only"},
-    {"print memoryblock(3000000000)", "1:19: a memory block's size is 0 to 2147483647"},
-    {"print SetSoundMuteTKZ(true)", "1:7: SetSoundMuteTKZ returns no value\n"}, {"x = feed(\"\")", "1:5: feed returns no value\n"},
-    {"print GetHash32TKZ(zz)", "1:20: unknown variable zz\n"},
-    {"abc = 1\nprint abd", "2:7: unknown variable abd (did you mean abc?)\n"},
-    {"print GetHash32TKX(\"a\")", "1:7: unknown method GetHash32TKX (did you mean GetHash32TKZ?)\n"},
-    {"print GetHash32(\"a\")", "1:7: unknown method GetHash32\n"}, {"print print", "1:7: print is a statement, not a value\n"},
-    {"print StyleDataTKZ", "1:7: StyleDataTKZ is a class: new StyleDataTKZ makes one\n"},
-    {"print new StyleDataTKZ.Rad", "1:24: StyleDataTKZ has no member Rad (did you mean Red?)\n"},
-    {"print ((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((((1))))", "1:39: too deeply nested"},
-};
+// The failing statements of tkzhost-errors.txt, each with the error line it gives.
+std::vector<std::pair<std::string, std::string>> Errors() {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(Slurp(TKZ_SOURCE_DIR "/tests/tkzhost-errors.txt"));
+    std::string statement;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("! ", 0) == 0) out.push_back({statement, line.substr(2)}), statement.clear();
+        else if (line.rfind("# ", 0) != 0) statement += (statement.empty() ? "" : "\n") + line;
+    }
+    return out;
+}
 }  // namespace
 
 // Each failing statement ends in one error line with its line and column.
 // In one host of their own: a process for each would be slow under emulation.
 PLUGIN_TEST(Tkzhost, ErrorsNameThePlace) {
-    for (auto& row : kErrors) {
+    EXPECT_GE(Errors().size(), 30u);
+    for (auto& [statement, message] : Errors()) {
         tkzhost::Interpreter run(s.host);
-        std::istringstream text(row.statement);
+        std::istringstream text(statement);
         std::string out, got, line;
         for (int n = 1; got.empty() && std::getline(text, line); ++n) {
             tkzhost::ParseError e;
             if (run.Run(line, &out, &e) == tkzhost::Interpreter::Failed)
-                got = std::to_string(n) + ":" + std::to_string(e.col) + ": " + e.message + "\n";
+                got = std::to_string(n) + ":" + std::to_string(e.col) + ": " + e.message;
         }
-        EXPECT_EQ(got.substr(0, strlen(row.message)), row.message) << row.statement;
-        EXPECT_EQ(Count(got, "\n"), 1) << got;
+        EXPECT_EQ(got, message) << statement;
     }
 }
 
@@ -285,7 +248,7 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
     std::vector<std::string> seeds;
     std::istringstream tour(Slurp(TKZ_SOURCE_DIR "/examples/tour.bas"));
     for (std::string line; std::getline(tour, line);) seeds.push_back(line), run.Run(line, &out, &error);
-    for (auto& row : kErrors) seeds.push_back(row.statement);
+    for (auto& [statement, message] : Errors()) seeds.push_back(statement);
     std::mt19937 rng{20261206};
     auto pick = [&](size_t n) { return (size_t)(rng() % (n ? n : 1)); };
     static const std::string pieces[] = {"(", ")", ",", ".", "=", "-", "\"", "&h", "&b\"", "'", " ", "1e", "9999999999",
@@ -319,17 +282,11 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
 // ones, and starts on a fresh line after output that did not end in one.
 // The test plays the terminal, answering where its cursor is.
 TEST(Tkzhost, PromptEditsLinesOnATerminal) {
-    int master = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    std::string slave = ptsname(master), screen;
-    pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        int fd = open(slave.c_str(), O_RDWR);
-        dup2(fd, 0), dup2(fd, 1), dup2(fd, 2);
-        execl(TKZ_BUILD_DIR "/tkzhost", "tkzhost", TKZ_PLUGIN, "-", (char*)nullptr);
-        _exit(127);
-    }
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) execl(TKZ_BUILD_DIR "/tkzhost", "tkzhost", TKZ_PLUGIN, "-", (char*)nullptr), _exit(127);
+    std::string screen;
     size_t asked = 0;
     auto drain = [&](int ms) {
         pollfd p{master, POLLIN, 0};
@@ -344,10 +301,7 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
         }
     };
     auto type = [&](const std::string& keys) {
-        for (char c : keys) {
-            ASSERT_EQ(write(master, &c, 1), 1);
-            drain(20);
-        }
+        for (char c : keys) { ASSERT_EQ(write(master, &c, 1), 1); drain(20); }
     };
     // Keys typed before the editor takes the terminal would be flushed: each
     // line waits for the next prompt (a sanitized build under emulation

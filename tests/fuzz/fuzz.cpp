@@ -21,16 +21,12 @@ emu::Host& Host() {
     return *host;
 }
 
-const emu::MethodDef* Global(const char* decl) {
-    const emu::MethodDef* m = Host().GlobalMethod(decl);
-    if (m == nullptr) Fail(std::string("no global method ") + decl);
-    return m;
-}
+const emu::MethodDef* Global(const char* decl) { return Member(nullptr, decl, false); }
 
 const emu::MethodDef* Member(const char* cls, const char* decl, bool shared) {
-    const emu::MethodDef* m = Host().ClassMethod(cls, decl, shared);
-    if (m == nullptr) m = Host().ExtensionMethod(decl);
-    if (m == nullptr) Fail(std::string("no method ") + cls + "." + decl);
+    const emu::MethodDef* m = cls ? Host().ClassMethod(cls, decl, shared) : Host().GlobalMethod(decl);
+    if (m == nullptr && cls) m = Host().ExtensionMethod(decl);
+    if (m == nullptr) Fail(std::string("no method ") + (cls ? cls : "") + " " + decl);
     return m;
 }
 
@@ -43,33 +39,24 @@ void Fail(const std::string& what) {
 uint32_t PickEncoding(FuzzedDataProvider& in) { return in.PickValueInArray(kEncodings); }
 
 std::string Hex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out(3 * bytes.size(), ' ');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        out[3 * i] = digits[(unsigned char)bytes[i] >> 4];
-        out[3 * i + 1] = digits[bytes[i] & 15];
-    }
+    std::string out;
+    char two[4];
+    for (unsigned char c : bytes) snprintf(two, sizeof two, "%02x ", c), out += two;
     return out;
 }
 
 std::string Built(const std::string& bytes, uint32_t encoding) {
     if (bytes.empty()) return "nil";
     if (encoding != emu::kUTF32) return Hex(bytes) + "tag " + std::to_string(encoding);
-    std::string units;
-    auto unit = [&](uint32_t u) { units += (char)(u & 0xFF), units += (char)(u >> 8); };
+    std::u16string units;
     for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
         uint32_t u;
         memcpy(&u, bytes.data() + i, 4);
-        if (u <= 0xFFFF) {
-            unit(u);
-        } else if (u <= 0x10FFFF) {
-            unit(0xD800 | (u - 0x10000) >> 10);
-            unit(0xDC00 | (u & 0x3FF));
-        } else {
-            unit(0xFFFD);
-        }
+        if (u > 0x10FFFF) units += (char16_t)0xFFFD;
+        else if (u > 0xFFFF) units += {(char16_t)(0xD800 | (u - 0x10000) >> 10), (char16_t)(0xDC00 | (u & 0x3FF))};
+        else units += (char16_t)u;
     }
-    return Hex(units) + "tag " + std::to_string(emu::kUTF16);
+    return Hex(std::string((const char*)units.data(), 2 * units.size())) + "tag " + std::to_string(emu::kUTF16);
 }
 
 Scope::Scope() : mark(Host().Mark()) {}
@@ -85,28 +72,11 @@ Scope::~Scope() {
     h.recorded.clear();
 }
 
-void* Scope::Own(void* handle) {
-    if (handle) owned.push_back(handle);
-    return handle;
-}
-
+void* Scope::Own(void* handle) { return handle ? owned.push_back(handle), handle : nullptr; }
 void* Scope::Str(const std::string& bytes, uint32_t encoding) { return Own(Host().NewString(bytes, encoding)); }
-
-Value Scope::Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self) {
-    Value v = Host().Call(m, args, self);
-    if (v.kind == Value::Handle) Own(v.h);
-    return v;
-}
-
-Value Scope::Prop(void* obj, const char* name) {
-    Value v = Host().GetProp(obj, name);
-    if (v.kind == Value::Handle) Own(v.h);
-    return v;
-}
-
-std::string Scope::Text(void* s) {
-    if (s == nullptr) return "nil";
-    return Hex(Host().Bytes(s)) + "tag " + std::to_string(Host().Encoding(s));
-}
+Value Scope::Owned(Value v) { return v.kind == Value::Handle ? Own(v.h), v : v; }
+Value Scope::Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self) { return Owned(Host().Call(m, args, self)); }
+Value Scope::Prop(void* obj, const char* name) { return Owned(Host().GetProp(obj, name)); }
+std::string Scope::Text(void* s) { return s ? Hex(Host().Bytes(s)) + "tag " + std::to_string(Host().Encoding(s)) : "nil"; }
 
 }  // namespace fuzz

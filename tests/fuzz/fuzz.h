@@ -18,15 +18,14 @@ namespace fuzz {
 using emu::Value;
 
 emu::Host& Host();
-// Registered members, looked up once by the caller (keep them in statics).
+// Registered members, looked up once by the caller (keep them in statics);
+// a class's member may be an extension method.
 const emu::MethodDef* Global(const char* decl);
 const emu::MethodDef* Member(const char* cls, const char* decl, bool shared);
 
 [[noreturn]] void Fail(const std::string& what);
-#define FUZZ_CHECK(cond, what)                                              \
-    do {                                                                    \
-        if (!(cond)) ::fuzz::Fail(std::string(#cond) + "\n  " + (what));     \
-    } while (0)
+#define FUZZ_CHECK(cond, what) \
+    do if (!(cond)) ::fuzz::Fail(std::string(#cond) + "\n  " + (what)); while (0)
 
 // The encoding values of the interface, for random tags.
 extern const uint32_t kEncodings[7];
@@ -46,6 +45,7 @@ struct Scope {
     ~Scope();
     void* Own(void* handle);
     void* Str(const std::string& bytes, uint32_t encoding);
+    Value Owned(Value v);  // a handle in it is owned by the scope
     // Calls a registered member; a returned handle is owned by the scope.
     Value Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self = nullptr);
     Value Prop(void* obj, const char* name);
@@ -54,3 +54,14 @@ struct Scope {
 };
 
 }  // namespace fuzz
+
+// The target's entry point: the body runs once per input, with `in` over the
+// input's bytes and the input's Scope `s`.
+#define FUZZ_TARGET(body)                                                                                   \
+    static void body(FuzzedDataProvider& in, ::fuzz::Scope& s);                                            \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {                              \
+        FuzzedDataProvider in(data, size);                                                                  \
+        ::fuzz::Scope s;                                                                                    \
+        return body(in, s), 0;                                                                              \
+    }                                                                                                       \
+    static void body(FuzzedDataProvider& in, ::fuzz::Scope& s)

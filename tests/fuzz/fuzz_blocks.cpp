@@ -9,14 +9,10 @@
 
 using namespace fuzz;
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const emu::MethodDef* toBlock = Global("StringToMemoryBlockTKZ");
-    static const emu::MethodDef* toString = Global("MemoryBlockToStringTKZ");
-    static const emu::MethodDef* toStringLen = Global("MemoryBlockToStringWithLengthTKZ");
-    static const emu::MethodDef* cloneString = Global("CloneStringTKZ");
-    static const emu::MethodDef* cloneBlock = Global("CloneMemoryBlockTKZ");
-    static const emu::MethodDef* cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
-    FuzzedDataProvider in(data, size);
+FUZZ_TARGET(Blocks) {
+    static const emu::MethodDef *toBlock = Global("StringToMemoryBlockTKZ"), *toString = Global("MemoryBlockToStringTKZ"),
+                                *toStringLen = Global("MemoryBlockToStringWithLengthTKZ"), *cloneString = Global("CloneStringTKZ"),
+                                *cloneBlock = Global("CloneMemoryBlockTKZ"), *cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
     int shape = in.ConsumeIntegralInRange(0, 2);  // nil, known size, unknown size
     uint32_t enc = PickEncoding(in);
     int32_t len = in.ConsumeBool() ? in.ConsumeIntegral<int32_t>()
@@ -25,7 +21,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string bytes = in.ConsumeRemainingBytesAsString();
     if (shape == 2 && len > 65536) len %= 65537;  // the memory behind it must exist
     auto what = [&] { return "bytes " + Hex(bytes) + " shape " + std::to_string(shape) + " len " + std::to_string(len); };
-    Scope s;
     emu::Host& h = Host();
 
     void* str = shape == 0 ? nullptr : s.Str(bytes, enc);
@@ -35,28 +30,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(s.Text(clone) == (shape == 0 ? "nil" : Built(bytes, enc)) && (clone == nullptr || clone != str), what());
 
     // The block under test; one of unknown size is backed by at least len bytes.
-    std::vector<char> backing;
-    if (shape == 2) {
-        backing.assign(bytes.begin(), bytes.end());
-        if (len > 0 && (size_t)len > backing.size()) backing.resize((size_t)len, '\x5A');
-        block = s.Own(h.MemoryBlockOver(backing.data()));
-    }
+    std::string all = bytes;
+    if (shape == 2 && len > 0 && (size_t)len > all.size()) all.resize((size_t)len, '\x5A');
+    if (shape == 2) block = s.Own(h.MemoryBlockOver(all.data()));
     bool known = shape == 1;
-    std::string all = shape == 2 ? std::string(backing.begin(), backing.end()) : bytes;
     // What a length reaches: cut to a known size; trusted for an unknown one.
     int64_t reach = len < 0 ? -1 : known && len > (int64_t)bytes.size() ? (int64_t)bytes.size() : len;
     std::string first = reach > 0 ? all.substr(0, (size_t)reach) : std::string();
 
     void* whole = s.Call(toString, {Value::H(block)}).h;
-    FUZZ_CHECK(s.Text(whole) == (known ? Built(bytes, emu::kRaw) : "nil"),
-               what() + " gave " + s.Text(whole));
+    FUZZ_CHECK(s.Text(whole) == (known ? Built(bytes, emu::kRaw) : "nil"), what() + " gave " + s.Text(whole));
     void* part = s.Call(toStringLen, {Value::H(block), Value::I(len)}).h;
-    FUZZ_CHECK(s.Text(part) == (shape != 0 ? Built(first, emu::kRaw) : "nil"),
-               what() + " gave " + s.Text(part));
+    FUZZ_CHECK(s.Text(part) == (shape != 0 ? Built(first, emu::kRaw) : "nil"), what() + " gave " + s.Text(part));
     void* copy = s.Call(cloneBlock, {Value::H(block)}).h;
     FUZZ_CHECK(known ? copy != nullptr && copy != block && h.BlockBytes(copy) == bytes : copy == nullptr, what());
     void* cut = s.Call(cloneBlockLen, {Value::H(block), Value::I(len)}).h;
     FUZZ_CHECK(shape != 0 && reach >= 0 ? cut != nullptr && h.BlockBytes(cut) == first : cut == nullptr, what());
     if (cut != nullptr) FUZZ_CHECK(h.GetProp(cut, "Size").i == reach, what());
-    return 0;
 }

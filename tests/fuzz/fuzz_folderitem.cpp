@@ -14,17 +14,14 @@ std::string UTF8(const std::string& s) { return Built(s, emu::kUTF8); }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const emu::MethodDef* path = Member("FolderItem", "DisplayPathTKZ", false);
-    static const emu::MethodDef* extension = Member("FolderItem", "NameExtensionTKZ", false);
-    static const emu::MethodDef* base = Member("FolderItem", "NameWithoutExtensionTKZ", false);
-    FuzzedDataProvider in(data, size);
+FUZZ_TARGET(Names) {
+    static const emu::MethodDef *path = Member("FolderItem", "DisplayPathTKZ", false),
+                                *extension = Member("FolderItem", "NameExtensionTKZ", false),
+                                *base = Member("FolderItem", "NameWithoutExtensionTKZ", false);
     int depth = in.ConsumeIntegralInRange(0, 150);
     bool nilDelimiter = in.ConsumeIntegralInRange(0, 7) == 0;
     uint32_t delimiterTag = in.ConsumeBool() ? emu::kUTF8 : emu::kRaw;  // both reach UTF-8 unchanged
     std::string delimiter = in.ConsumeRandomLengthString(8);
-    Scope s;
-    emu::Host& h = Host();
     void* item = nullptr;
     std::string name, wantPath;
     for (int level = 0; level <= depth; ++level) {
@@ -32,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string display = in.ConsumeRandomLengthString(24);
         wantPath += Cut(display);
         if (level < depth && !nilDelimiter) wantPath += Cut(delimiter);
-        item = h.SyntheticItem(name, display, item);  // takes over the parent's reference
+        item = Host().SyntheticItem(name, display, item);  // takes over the parent's reference
     }
     s.Own(item);
     void* delim = nilDelimiter ? nullptr : s.Str(delimiter, delimiterTag);
@@ -47,5 +44,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     got = s.Text(s.Call(base, {}, item).h);
     FUZZ_CHECK(got == (dot == std::string::npos ? Hex(name) + "tag " + std::to_string(emu::kUTF8) : UTF8(name.substr(0, dot))),
                what() + " gave " + got);
-    return 0;
 }

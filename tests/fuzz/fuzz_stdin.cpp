@@ -6,6 +6,7 @@
 // descriptor under whatever the stream has buffered: no model follows it).
 #include "fuzz.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -18,7 +19,6 @@ using namespace fuzz;
 namespace {
 
 enum Op { kRead, kCharacter, kInteger, kDouble, kString, kReady, kFlush };
-
 const char* names[] = {"Read", "GetCharacter", "ReadInteger", "ReadDouble", "ReadString", "IsReady", "Flush"};
 const emu::MethodDef* methods[7];
 
@@ -34,65 +34,45 @@ uint8_t Kind(Op op, const Value& got) {
 
 void Child(FuzzedDataProvider& in, int trace) {
     std::vector<std::pair<Op, int32_t>> ops;
-    for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n) {
-        Op op = (Op)in.ConsumeIntegralInRange(0, 6);
-        int32_t count = in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000);
-        ops.push_back({op, count});
-    }
+    for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n)
+        ops.push_back({(Op)in.ConsumeIntegralInRange(0, 6), in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000)});
     std::string bytes = in.ConsumeRemainingBytesAsString();
     int fd = memfd_create("stdin", 0);
     if (fd < 0 || write(fd, bytes.data(), bytes.size()) != (ssize_t)bytes.size()) Fail("no memory file");
-    lseek(fd, 0, SEEK_SET);
-    dup2(fd, 0);
-    close(fd);
-    FILE* model = fmemopen((void*)bytes.data(), bytes.size(), "r");
-    if (bytes.empty()) model = fopen("/dev/null", "r");  // fmemopen takes no empty buffer
+    lseek(fd, 0, SEEK_SET), dup2(fd, 0), close(fd);
+    // fmemopen takes no empty buffer
+    FILE* model = bytes.empty() ? fopen("/dev/null", "r") : fmemopen((void*)bytes.data(), bytes.size(), "r");
     Scope s;
     std::string done;
     for (auto [op, count] : ops) {
-        done += std::string(" ") + names[op];
-        auto what = [&] { return "input " + Hex(bytes) + " calls" + done; };
-        if (op == kRead) done += "(" + std::to_string(count) + ")";
+        done += std::string(" ") + names[op] + (op == kRead ? "(" + std::to_string(count) + ")" : "");
         long i = 77;
         double d = 7.5;
         void* word = op == kString ? Host().NewString("old", emu::kUTF8) : nullptr;  // ReadString releases it
         std::vector<Value> args;
         if (op == kRead) args = {Value::I(count)};
-        if (op == kInteger) args = {Value::R(&i)};
-        if (op == kDouble) args = {Value::R(&d)};
-        if (op == kString) args = {Value::R(&word)};
+        if (op == kInteger || op == kDouble || op == kString) args = {Value::R(op == kInteger ? (void*)&i : op == kDouble ? (void*)&d : &word)};
         Value got = s.Call(methods[op], args);
         s.Own(word);
         uint8_t kind = (uint8_t)(op << 4 | Kind(op, got));
         if (write(trace, &kind, 1) != 1) Fail("no pipe");
         if (model == nullptr) continue;
+        // What the call answered, and what the C library's reads give.
+        std::string answer = std::to_string(got.i), want, read(count > 0 ? (size_t)count : 0, '\0');
+        char buf[4096] = {};
+        int v = 0;
+        double w = 0;
+        auto bits = [](double x) { return Hex(std::string((const char*)&x, sizeof x)); };
         switch (op) {
-        case kRead: {
-            std::string buf(count > 0 ? (size_t)count : 0, '\0');
-            size_t n = count > 0 ? fread(&buf[0], 1, buf.size(), model) : 0;
-            FUZZ_CHECK(s.Text(got.h) == Built(buf.substr(0, n), emu::kRaw), what() + " gave " + s.Text(got.h));
-            break;
+        case kRead: read.resize(fread(read.data(), 1, read.size(), model)), answer = s.Text(got.h), want = Built(read, emu::kRaw); break;
+        case kCharacter: want = std::to_string(fgetc(model)); break;
+        case kInteger: want = std::to_string(fscanf(model, "%d", &v)) + " " + std::to_string(v), answer += " " + std::to_string(i); break;
+        case kDouble: want = std::to_string(fscanf(model, "%lf", &w)) + " " + bits(w), answer += " " + bits(d); break;
+        case kString: want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, emu::kRaw), answer += " " + s.Text(word); break;
+        case kReady: want = "1", answer = std::to_string(got.b); break;  // a file is always ready
+        case kFlush: fclose(model), model = nullptr; continue;
         }
-        case kCharacter: FUZZ_CHECK(got.i == fgetc(model), what()); break;
-        case kInteger: {
-            int v = 0;
-            FUZZ_CHECK(got.i == fscanf(model, "%d", &v) && i == v, what());
-            break;
-        }
-        case kDouble: {
-            double v = 0;
-            FUZZ_CHECK(got.i == fscanf(model, "%lf", &v) && memcmp(&d, &v, sizeof d) == 0, what());
-            break;
-        }
-        case kString: {
-            static char buf[4096];
-            memset(buf, 0, sizeof buf);
-            FUZZ_CHECK(got.i == fscanf(model, "%4095s", buf) && s.Text(word) == Built(buf, emu::kRaw), what());
-            break;
-        }
-        case kReady: FUZZ_CHECK(got.b, what() + ": a file is always ready"); break;
-        case kFlush: fclose(model), model = nullptr; break;
-        }
+        FUZZ_CHECK(answer == want, "input " + Hex(bytes) + " calls" + done + " gave " + answer + ", not " + want);
     }
     if (model) fclose(model);
 }
@@ -108,18 +88,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pid_t pid = fork();
     if (pid == 0) {
         close(trace[0]);
-        {
-            FuzzedDataProvider in(data, size);
-            Child(in, trace[1]);
-        }
+        FuzzedDataProvider in(data, size);
+        Child(in, trace[1]);
         _exit(0);
     }
     close(trace[1]);
+    // libFuzzer's timers interrupt the reads and the wait: a read given up
+    // early would leave the child writing to a closed pipe.
     uint8_t kind;
-    for (size_t i = 0; read(trace[0], &kind, 1) == 1; ++i) answers[(i * 256 + kind) % sizeof answers] = 1;
+    for (ssize_t i = 0, n; (n = read(trace[0], &kind, 1)) == 1 || (n < 0 && errno == EINTR);)
+        if (n == 1) answers[(i++ * 256 + kind) % sizeof answers] = 1;
     close(trace[0]);
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) Fail("cannot run the child");
+    pid_t waited;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {}
+    if (pid < 0 || waited != pid) Fail("cannot run the child");
     FUZZ_CHECK(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the child ended with status " + std::to_string(status));
     return 0;
 }

@@ -4,13 +4,12 @@
 // bit 1, present or absent; the text is read in US-ASCII up to its first NUL.
 #include "fuzz.h"
 
+#include <cctype>
 #include <cstring>
 
 using namespace fuzz;
 
 namespace {
-
-bool IsHex(uint32_t c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // The text as the characters the plugin tests: units of the tag's width up
 // to the first zero unit; a unit beyond US-ASCII (or a cut one) can match no
@@ -28,17 +27,12 @@ std::vector<uint32_t> Form(const std::string& b, uint32_t enc) {
 }
 
 bool Accepted(const std::vector<uint32_t>& form, int32_t mode) {
-    static const int groups[5] = {8, 4, 4, 4, 12};
-    for (int hyphens = 0; hyphens < 16; ++hyphens) {
-        if ((mode & 2) == 0 && hyphens != 15) continue;  // all four required
+    for (int hyphens = (mode & 2) ? 0 : 15; hyphens < 16; ++hyphens) {  // without bit 1 all four are required
         std::string t = (mode & 1) ? "" : "{";
-        for (int g = 0; g < 5; ++g) {
-            t += std::string((size_t)groups[g], 'D');
-            if (g < 4 && (hyphens >> g & 1)) t += '-';
-        }
+        for (int g = 0; g < 5; ++g) t += std::string(g == 0 ? 8 : g == 4 ? 12 : 4, 'D') + (g < 4 && (hyphens >> g & 1) ? "-" : "");
         t += (mode & 1) ? "" : "}";
         bool same = t.size() == form.size();
-        for (size_t i = 0; same && i < t.size(); ++i) same = t[i] == 'D' ? IsHex(form[i]) : form[i] == (uint32_t)t[i];
+        for (size_t i = 0; same && i < t.size(); ++i) same = t[i] == 'D' ? form[i] < 128 && isxdigit((int)form[i]) : form[i] == (uint32_t)t[i];
         if (same) return true;
     }
     return false;
@@ -46,19 +40,16 @@ bool Accepted(const std::vector<uint32_t>& form, int32_t mode) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+FUZZ_TARGET(Uuid) {
     static const emu::MethodDef* validate = Global("ValidateUUIDTKZ");
-    FuzzedDataProvider in(data, size);
     int32_t mode = in.ConsumeIntegral<int32_t>();
     uint32_t enc = in.ConsumeBool() ? emu::kASCII : PickEncoding(in);
     bool nil = in.ConsumeBool();
     std::string bytes = in.ConsumeRemainingBytesAsString();
-    Scope s;
     void* text = nil ? nullptr : s.Str(bytes, enc);
     std::vector<uint32_t> form = Form(nil ? "" : bytes, enc);
     std::string ascii(form.begin(), form.end());
     std::string want = Accepted(form, mode) ? Built(ascii, emu::kASCII) : "nil";
     void* r = s.Call(validate, {Value::H(text), Value::I(mode)}).h;
     FUZZ_CHECK(s.Text(r) == want, "text " + s.Text(text) + " mode " + std::to_string(mode) + " gave " + s.Text(r));
-    return 0;
 }

@@ -1,0 +1,27 @@
+' Literals, integer ranges, variables, objects and byref arguments, with
+' what the plugin reads from tkzhost's own standard input: "12 one two"
+' (tools_test; the expected output is tkzhost-values.out).
+print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil
+print "text", &b"00 FF", tagged("caf", &h500), memoryblock(&b"68 69"), memoryblock(0)
+print GetEncodingOfStringTKZ("x"), GetEncodingOfStringTKZ(&b"78"), CloneStringTKZ("say ""hi""")
+print folder("/tmp/x.txt"), folder("/tmp/x.txt").NameExtensionTKZ
+print &h80000000, -2147483648, 2147483648, -(2), 1E2, .5, GetHash32TKZ(nil)
+print StringFromOSTypeTKZ(&h54455854), StringFromOSTypeTKZ(-2147483648)
+r = new StyleDataTKZ
+r.TextColor = &hFFFFFFFF
+r.TextColor = 4294967295
+r.Red = -2147483648
+print r.Red
+x = new StyleDataTKZ
+x.Red = &hFFFF
+x.Text = "abc"
+print x.TextColor, x.TextLength
+y = x
+print y.Red
+r = StdinTKZ.ReadInteger(n)
+print r, n
+r = StdinTKZ.ReadString(w)
+r2 = StdinTKZ.ReadString(w)
+print r, w, r2
+DelayTKZ(0.01)
+DelayTKZ(0.01, 3)
