@@ -414,6 +414,7 @@ PLUGIN_TEST(HostObjects, VariantReadersUseHostConversions) {
     void* str = s.Str("text");
     EXPECT_EQ(s.Own(Variant(s, "String", s.Own(s.host.NewVariant(8, Value::H(str))), "object").h), str);
     EXPECT_EQ(Variant(s, "Type", s.Own(s.host.NewArray(9, 0)), "integer").i, 4105);
+    for (const char* e : {"VariantToInt32", "VariantToInt64", "VariantToString"}) EXPECT_EQ(s.Calls(e), 1) << e;
     size_t before = s.host.calls.size();
     EXPECT_EQ(Variant(s, "String", nullptr, "object").h, nullptr);
     EXPECT_EQ(Variant(s, "Object", nullptr, "object").h, nullptr);
