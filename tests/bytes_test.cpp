@@ -138,10 +138,11 @@ TEST_P(Kernels, XorAgreesWithTheDefinition) {
 
 INSTANTIATE_TEST_SUITE_P(Paths, Kernels, ::testing::ValuesIn(kPaths), [](const auto& i) { return std::string(i.param.name); });
 
-// Through the registered methods, at sizes around and above the crossover.
+// Through the registered methods, under Latin-1: short, and at sizes around
+// and above the crossover.
 PLUGIN_TEST(ByteMethods, VectorSizes) {
     REQUIRE_LATIN1(setlocale(LC_ALL, kLatin1) != nullptr);
-    for (size_t n : {127, 128, 255, 256, 1 << 20}) {
+    for (size_t n : {7, 127, 128, 255, 256, 1 << 20}) {
         std::vector<unsigned char> bytes = Random(n, (unsigned)n);
         std::string text(bytes.begin(), bytes.end());
         void* str = s.Str(text, emu::kRaw);
