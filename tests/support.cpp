@@ -12,9 +12,7 @@ bool InCI() {
 emu::Value Session::Call(const std::string& declOrName, const std::vector<emu::Value>& args) {
     const emu::MethodDef* m = host.GlobalMethod(declOrName, (int)args.size());
     EXPECT_NE(m, nullptr) << "no global method " << declOrName;
-    emu::Value v = host.Call(m, args);
-    if (v.kind == emu::Value::Handle) Own(v.h);
-    return v;
+    return Owned(host.Call(m, args));
 }
 
 emu::Value Session::Method(void* self, const std::string& cls, const std::string& declOrName,
@@ -22,15 +20,11 @@ emu::Value Session::Method(void* self, const std::string& cls, const std::string
     const emu::MethodDef* m = host.ClassMethod(cls, declOrName, self == nullptr, (int)args.size());
     if (m == nullptr) m = host.ExtensionMethod(declOrName, (int)args.size());
     EXPECT_NE(m, nullptr) << "no method " << cls << "." << declOrName;
-    emu::Value v = host.Call(m, args, self);
-    if (v.kind == emu::Value::Handle) Own(v.h);
-    return v;
+    return Owned(host.Call(m, args, self));
 }
 
 emu::Value Session::Prop(void* obj, const std::string& name) {
-    emu::Value v = host.GetProp(obj, name);
-    if (v.kind == emu::Value::Handle) Own(v.h);
-    return v;
+    return Owned(host.GetProp(obj, name));
 }
 
 void* Session::Sym(const std::string& name) {

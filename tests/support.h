@@ -26,6 +26,8 @@ struct Session {
         return handle;
     }
     void* New(const std::string& cls) { return Own(host.NewObject(cls)); }
+    // A value whose handle, if any, the test now owns.
+    emu::Value Owned(const emu::Value& v) { if (v.kind == emu::Value::Handle) Own(v.h); return v; }
     // Calls a global method by declaration text or name; a returned handle is
     // owned by the test.
     emu::Value Call(const std::string& declOrName, const std::vector<emu::Value>& args = {});
