@@ -216,7 +216,9 @@ TEST(Tkzhost, HelpAndReadmeExamplesRun) {
     size_t shell = readme.find("## Trying it from a shell");
     for (size_t a = readme.find("\n    ", shell); a < readme.find("\n## ", shell); a = readme.find("\n    ", a + 1)) {
         std::string line = readme.substr(a + 5, readme.find('\n', a + 1) - a - 5);
-        for (size_t b; (b = line.find("build/")) != std::string::npos;) line.replace(b, 6, TKZ_BUILD_DIR "/");
+        // Past each replacement: the build folder's own path may hold "build/".
+        for (size_t b = 0; (b = line.find("build/", b)) != std::string::npos; b += strlen(TKZ_BUILD_DIR "/"))
+            line.replace(b, 6, TKZ_BUILD_DIR "/");
         commands.push_back("cd " TKZ_SOURCE_DIR " && " + line);
     }
     EXPECT_GE(commands.size(), 10u) << "at least 5 of each";
