@@ -91,15 +91,13 @@ PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
         EXPECT_EQ(Made(s, fast, {W(ascii), target}), ascii) << target;
 }
 
-PLUGIN_TEST(Strings, EmptyInputGivesNilWithoutAskingTheHost) {
+// Empty input asks the host nothing; text a host cannot tag stays untagged.
+PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged, (emu::Config{.missing = {"REALSetStringEncoding"}})) {
     s.host.config().logCalls = true;
     for (auto [bytes, length] : {std::pair<const char*, int>{nullptr, 3}, {"abc", 0}, {"abc", -1}})
         EXPECT_EQ(Made(s, kBuild, {W(bytes), (uint32_t)length, emu::kUTF8}), nullptr) << length;
     EXPECT_EQ(Made(s, "GetFolderItemPathWithSystemEncoding(REALfolderItemStruct*)", {0}), nullptr);
     EXPECT_TRUE(s.host.calls.empty());
-}
-
-PLUGIN_TEST_CFG(Strings, UntaggedWhenHostCannotTag, (emu::Config{.missing = {"REALSetStringEncoding"}})) {
     EXPECT_EQ(Got(s, Made(s, kBuild, {W("abc"), 3, emu::kUTF8})), Tagged("abc", emu::kRaw));
 }
 
