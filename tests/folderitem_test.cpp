@@ -17,7 +17,6 @@ using tkz::W;
 
 namespace {
 
-Value H(const void* p) { return Value::H(p); }
 
 Value Ext(tkz::Session& s, void* item, const char* m, std::vector<Value> args = {}) { return s.Method(item, "folderitem", m, args); }
 std::string Text(tkz::Session& s, const Value& v) { return v.h ? s.Bytes(v.h) : "nil"; }
@@ -44,7 +43,7 @@ PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
         {s.Own(s.host.SyntheticItem("n", "", nullptr)), nullptr, false, "nil"}, {s.DeepChain("d"), s.Str(""), true, ""},
     };
     for (auto& r : rows) {
-        Value path = r.given ? Ext(s, r.item, "DisplayPathTKZ", {H(r.delimiter)}) : Ext(s, r.item, "DisplayPathTKZ");
+        Value path = r.given ? Ext(s, r.item, "DisplayPathTKZ", {Value::H(r.delimiter)}) : Ext(s, r.item, "DisplayPathTKZ");
         EXPECT_EQ(Text(s, path), *r.want ? r.want : std::string(tkz::kDeepChain, 'd')) << "no depth limit";
         if (path.h) EXPECT_EQ(s.Enc(path.h), emu::kUTF8);
     }
@@ -54,7 +53,6 @@ PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
 PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
     struct Row { const char* name; const char* ext; const char* base; } rows[] = {
         {"a.b.c", "c", "a.b"}, {"a.", "nil", "a"}, {".", "nil", ""}, {".a", "a", ""}, {"abc", "nil", "abc"},
-        {"archive.tar.gz", "gz", "archive.tar"}, {".profile", "profile", ""}, {"file.", "nil", "file"},
         {"caf\xC3\xA9.r\xC3\xA9sum\xC3\xA9", "r\xC3\xA9sum\xC3\xA9", "caf\xC3\xA9"},
     };
     for (const Row& r : rows) {
@@ -91,9 +89,7 @@ PLUGIN_TEST(FolderItems, LockTestSeesOtherHoldersLocks) {
         close(fd);
     }
     EXPECT_FALSE(locked(file));
-    EXPECT_TRUE(locked(dir + "/missing"));
     EXPECT_TRUE(locked(dir)) << "a folder cannot be opened for writing";
-    EXPECT_FALSE(Ext(s, s.Own(s.host.FolderItem(file)), "IsFileResourceForkOpenReadWriteTKZ").b);
     EXPECT_FALSE(s.Words("FileDataForkOpenReadWrite(REALfolderItemStruct*)", {0}, "boolean").b);
 
     // Root may open a read-only file for writing; a user may not.
@@ -133,7 +129,7 @@ PLUGIN_TEST(FolderItems, PathsAndStreams) {
 
 PLUGIN_TEST(Desktop, WorkingDirectory) {
     std::string dir = TempDir(), file = MakeFile(dir, "here.txt");
-    auto change = [&](void* item) { return s.Call("SetCurrentWorkingDirectoryTKZ", {H(item)}).b; };
+    auto change = [&](void* item) { return s.Call("SetCurrentWorkingDirectoryTKZ", {Value::H(item)}).b; };
     EXPECT_TRUE(change(s.Own(s.host.FolderItem(dir))));
     EXPECT_TRUE(std::ifstream("here.txt").good()) << "relative paths now resolve from the folder";
     for (std::string bad : {file, dir + "/none"}) EXPECT_FALSE(change(s.Own(s.host.FolderItem(bad)))) << bad;
@@ -167,9 +163,9 @@ PLUGIN_TEST(Desktop, FixedAnswersAndCallbacks) {
     EXPECT_EQ(byref, name);
     EXPECT_EQ(s.host.RefCount(name), 1);
     void* block = s.Own(s.host.NewMemoryBlock(8));
-    EXPECT_EQ(s.Call("NewFolderItemFSSpecTKZ", {H(block)}).h, nullptr);
-    EXPECT_EQ(s.Call("NewFolderItemFSRefTKZ", {H(block)}).h, nullptr);
-    EXPECT_EQ(s.Call("NewFolderItemFSRefNameTKZ", {H(block), H(s.Str("n"))}).h, nullptr);
+    EXPECT_EQ(s.Call("NewFolderItemFSSpecTKZ", {Value::H(block)}).h, nullptr);
+    EXPECT_EQ(s.Call("NewFolderItemFSRefTKZ", {Value::H(block)}).h, nullptr);
+    EXPECT_EQ(s.Call("NewFolderItemFSRefNameTKZ", {Value::H(block), Value::H(s.Str("n"))}).h, nullptr);
     // The console callbacks: writers take every byte, the reader none.
     auto callback = [&](const char* m) { return (void*)(uintptr_t)s.Call(m).i; };
     EXPECT_EQ(callback("ReturnOutPtrTKZ"), s.Sym("gsdll_stdout"));
@@ -178,11 +174,7 @@ PLUGIN_TEST(Desktop, FixedAnswersAndCallbacks) {
     char buf[4] = "abc";
     EXPECT_EQ(emu::CallWords(callback("ReturnInPtrTKZ"), {0, W(buf), 3}, "integer").i, 0);
     EXPECT_EQ(std::string(buf), "abc");
-}
-
-// Without an i386 GTK 2 the interval is 0, on every call.
-PLUGIN_TEST(Desktop, DoubleClickIntervalWithoutGtk) {
-    for (int call : {1, 2}) EXPECT_EQ(s.Call("GetDoubleClickIntervalTKZ").i, 0) << call;
+    for (int call : {1, 2}) EXPECT_EQ(s.Call("GetDoubleClickIntervalTKZ").i, 0) << "without an i386 GTK 2, on every call";
 }
 
 // With a real i386 GTK 2 (a private copy the bootstrap unpacks) on a virtual

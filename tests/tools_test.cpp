@@ -37,13 +37,6 @@ Result Sh(const std::string& command, bool withErrors = true) {
     return r;
 }
 Result Tool(const std::string& args, bool withErrors = true) { return Sh(TKZ_BUILD_DIR "/tkzhost " + args, withErrors); }
-// tkzhost on the plugin with these -e statements and this standard input.
-Result Statements(std::initializer_list<std::string> statements, const std::string& input = "") {
-    std::string cmd = TKZ_PLUGIN;
-    for (const std::string& st : statements) cmd += " -e " + Quote(st);
-    return Tool(cmd + " <<< " + Quote(input));
-}
-
 std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
 
 int Count(const std::string& text, const std::string& what) {
@@ -96,13 +89,16 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
 
 // ---- the statement language ---------------------------------------------------------
 
-// Literals, integer ranges, variables, objects and byref arguments; with a
-// script named on the command line the plugin reads tkzhost's own standard
-// input.
-TEST(Tkzhost, RunsStatements) {
-    Result r = Sh(TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " TKZ_SOURCE_DIR "/tests/tkzhost-values.bas <<< '12 one two'");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Slurp(TKZ_SOURCE_DIR "/tests/tkzhost-values.out"));
+// The tour, and literals, integer ranges, variables, objects and byref
+// arguments: nothing but the expected output, standard error too, and so no
+// reference fault. With a script named on the command line the plugin reads
+// tkzhost's own standard input.
+TEST(Tkzhost, ScriptsPrintWhatTheyShould) {
+    for (std::string script : {TKZ_SOURCE_DIR "/tests/tkzhost-values", TKZ_SOURCE_DIR "/examples/tour"}) {
+        Result r = Tool(TKZ_PLUGIN " " + script + ".bas <<< '12 one two'");
+        EXPECT_EQ(r.status, 0) << script;
+        EXPECT_EQ(r.out, Slurp(script + ".out"));
+    }
 }
 
 namespace {
@@ -170,13 +166,6 @@ TEST(Tkzhost, StressFindsEachFault) {
     EXPECT_NE(refused.out.find("crash.expect:1: only a time-out may be expected"), std::string::npos) << refused.out;
 }
 
-// Nothing but the expected output: standard error too, and so no reference fault.
-TEST(Tkzhost, TourPrintsWhatItShould) {
-    Result tour = Tool(TKZ_PLUGIN " " TKZ_SOURCE_DIR "/examples/tour.bas");
-    EXPECT_EQ(tour.status, 0);
-    EXPECT_EQ(tour.out, Slurp(TKZ_SOURCE_DIR "/examples/tour.out"));
-}
-
 // -e statements and scripts run in the order given; quit ends the run; a
 // script with a #! line runs as a program. With the script on standard
 // input, the plugin reads only what feed() gave it.
@@ -189,8 +178,8 @@ TEST(Tkzhost, RunsArgumentsInOrder) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "1\n2\n3\n4\n5\n");
     EXPECT_EQ(Sh("chmod +x " + dir + "/two.bas && " + dir + "/two.bas").out, "2\n3\n");
-    EXPECT_EQ(Statements({"exit", "print 1"}).out, "");
-    EXPECT_NE(Statements({"help"}).out.find("Statements, one per line"), std::string::npos);
+    EXPECT_EQ(Tool(TKZ_PLUGIN " -e exit -e 'print 1'").out, "");
+    EXPECT_NE(Tool(TKZ_PLUGIN " -e help").out.find("Statements, one per line"), std::string::npos);
     Result piped = Sh("printf 'r = StdinTKZ.ReadInteger(n)\\nprint r, n\\nfeed(\"7 8\")\\nr = StdinTKZ.ReadInteger(n)\\n"
                       "print r, n\\n12\\nprint StdinTKZ.ReadInteger(n), n\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " -");
     EXPECT_EQ(piped.status, 0) << piped.out;
@@ -203,9 +192,7 @@ TEST(Tkzhost, RunsArgumentsInOrder) {
 TEST(Tkzhost, HelpAndReadmeExamplesRun) {
     Result help = Tool("--help");
     EXPECT_EQ(help.status, 0);
-    for (const char* part : {"usage: tkzhost PLUGIN", "--reference PLUGIN", "--version", "-e STATEMENT",
-                             "Statements, one per line", "Exit status:", "128+N", "feed()"})
-        EXPECT_NE(help.out.find(part), std::string::npos) << part;
+    EXPECT_NE(help.out.find("usage: tkzhost PLUGIN"), std::string::npos);
     EXPECT_EQ(Tool("--version").out.rfind("tkzhost ", 0), 0u);
     std::vector<std::string> commands;
     size_t at = help.out.find("Examples");
