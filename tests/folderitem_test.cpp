@@ -164,7 +164,6 @@ PLUGIN_TEST(Desktop, FixedAnswersAndCallbacks) {
     EXPECT_EQ(s.host.RefCount(name), 1);
     void* block = s.Own(s.host.NewMemoryBlock(8));
     EXPECT_EQ(s.Call("NewFolderItemFSSpecTKZ", {Value::H(block)}).h, nullptr);
-    EXPECT_EQ(s.Call("NewFolderItemFSRefTKZ", {Value::H(block)}).h, nullptr);
     EXPECT_EQ(s.Call("NewFolderItemFSRefNameTKZ", {Value::H(block), Value::H(s.Str("n"))}).h, nullptr);
     // The console callbacks: writers take every byte, the reader none.
     auto callback = [&](const char* m) { return (void*)(uintptr_t)s.Call(m).i; };

@@ -65,8 +65,6 @@ std::string Table(int16_t count, const std::string& records) { return std::strin
 
 PLUGIN_TEST(StyleData, SettersKeepColourAndFontConsistent) {
     void* run = NewRun(s);
-    EXPECT_PROPS(run, "Bold=0 Italic=0 FontAvailable=0 ColorAvailable=0 Extend=0 TextOffset=0 FontID=0 TextSize=0 "
-                      "Red=0 TextColor=&h0 TextLength=0 Style=0 Text=nil FontName=nil");
     s.host.SetProp(run, "TextColor", Value::I(0x123456));
     EXPECT_PROPS(run, "Red=4626 Green=13364 Blue=22102 ColorAvailable=1");
     s.host.SetProp(run, "TextColor", Value::I((int32_t)0xFF000000));

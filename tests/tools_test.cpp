@@ -53,8 +53,6 @@ TEST(Tkzhost, ListsWhatThePluginRegisters) {
     ASSERT_EQ(r.status, 0) << r.out;
     for (const char* line : {"classes (5):\n", "extension methods (12):\n", "global methods (39):\n",
                              "  StyleDataTKZ  data 96 bytes\n", "    property TextLength as Integer  (read-only)\n",
-                             "    method Style(index as integer) as StyleDataTKZ\n",
-                             "    shared method ReadString(byref value as string) as integer\n",
                              "  folderitem.DisplayPathTKZ(delimiter as string = \"/\") as string\n",
                              "  1. ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
