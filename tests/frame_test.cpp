@@ -132,6 +132,17 @@ PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
     }
 }
 
+// Each property is read and written by the host at its own field (two
+// properties sharing one would show in no decoded run); the custom setters
+// are styledata_test's.
+PLUGIN_TEST(Registration, StyleDataPropertiesSitAtTheirFields) {
+    const uint32_t kParams[21] = {64, 56, 0, 8, 16, 24, 32, 40, 48, 4, 12, 20, 28, 36, 44, 52, 60, 68, 72, 80, 76};
+    for (int i = 0; i < 21; ++i) {
+        const emu::PropertyDef& p = s.host.registry().classes[2]->properties[i];
+        EXPECT_TRUE(p.param == kParams[i] && p.getter == (void*)(intptr_t)-1) << p.name;
+    }
+}
+
 PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Lacking({}, true)) {
     const std::vector<std::string>& calls = s.host.calls;
     ASSERT_GE(calls.size(), 3u);
