@@ -20,10 +20,10 @@ std::string Hex(const std::string& spaced) {
 void* Style(tkz::Session& s, void* list, int i) { return s.Method(list, "StyleDataListTKZ", "Style", {Value::I(i)}).h; }
 void* NewRun(tkz::Session& s) { return s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h); }
 
-// "Name=value ..." of the named properties (a spec's "=..." parts are
+// "Name=value ..." of the named properties (the "=..." parts of `want` are
 // ignored): Booleans as 0/1, TextColor in hex, strings as their bytes or nil.
-std::string Props(tkz::Session& s, void* o, const std::string& spec) {
-    std::istringstream names(spec);
+std::string Props(tkz::Session& s, void* o, const std::string& want) {
+    std::istringstream names(want);
     std::string out, name;
     while (names >> name) {
         name = name.substr(0, name.find('='));
@@ -40,12 +40,12 @@ std::string Props(tkz::Session& s, void* o, const std::string& spec) {
 #define EXPECT_RUNS(list, want) EXPECT_EQ(Runs(s, list, want), want)
 
 // "Count=N | run 1 | run 2 ...": the list's Count, then the fields (those
-// of the spec's first run) of each entry from 1 up to the first index that
+// of the first run in `want`) of each entry from 1 up to the first index that
 // has none; "nil" for no list.
-std::string Runs(tkz::Session& s, void* list, const std::string& spec) {
+std::string Runs(tkz::Session& s, void* list, const std::string& want) {
     if (list == nullptr) return "nil";
-    size_t a = std::min(spec.find(" | "), spec.size() - 3) + 3;
-    std::string fields = spec.substr(a, spec.find(" | ", a) - a);
+    size_t a = std::min(want.find(" | "), want.size() - 3) + 3;
+    std::string fields = want.substr(a, want.find(" | ", a) - a);
     std::string out = "Count=" + std::to_string(s.Prop(list, "Count").i);
     for (int i = 1; void* run = Style(s, list, i); ++i) out += " | " + Props(s, run, fields);
     return out;
