@@ -18,7 +18,7 @@
 // entry point, as the plugin calls it), the method's own part (the total less
 // that), and malloc + memcpy + free of the same size; the kernel paths forced,
 // each within malloc and free.
-#include "host.h"
+#include "loadhost.h"
 
 #include "bytekernels.h"
 
@@ -239,14 +239,8 @@ void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    emu::Config config;
-    config.reallyFree = true;  // large strings must not exhaust the 32-bit address space
-    emu::Host host(config);
-    std::string error;
-    if (!host.Load(argc > 1 ? argv[1] : "build/tkz.so", &error)) {
-        fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
+    emu::Host host(BenchConfig());
+    if (!LoadBenchPlugin(host, argc, argv)) return 1;
     const emu::MethodDef* hash = host.GlobalMethod("GetHash32TKZ");
     const emu::MethodDef* xorBytes = host.GlobalMethod("BitwiseXORStringBytesTKZ");
     if (hash == nullptr || xorBytes == nullptr) {

@@ -2,7 +2,7 @@
 // order, in the emulated host: prints the time per record at each size and
 // the ratio of the largest size's per-record time to that at 1000 records.
 // Both must stay linear (ratio within 2x).
-#include "host.h"
+#include "loadhost.h"
 
 #include <chrono>
 #include <cstdio>
@@ -48,14 +48,8 @@ std::string MacTable(int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    emu::Config config;
-    config.reallyFree = true;  // large runs must not exhaust the 32-bit address space
-    emu::Host host(config);
-    std::string error;
-    if (!host.Load(argc > 1 ? argv[1] : "build/tkz.so", &error)) {
-        fprintf(stderr, "%s\n", error.c_str());
-        return 1;
-    }
+    emu::Host host(BenchConfig());
+    if (!LoadBenchPlugin(host, argc, argv)) return 1;
     int status = 0;
     struct Case { const char* name; const char* decoder; int sizes[3]; } cases[] = {
         {"windows", "DecompileWinStyleDataTKZ", {1000, 10000, 100000}},
