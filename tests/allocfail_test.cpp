@@ -63,11 +63,10 @@ std::map<std::string, std::string> SourceSites() {
 std::set<std::string> ReachedLines() {
     std::set<std::string> out;
     for (auto& [caller, n] : allochook::Callers()) {
-        char cmd[512], buf[4096];
+        char cmd[512];
         snprintf(cmd, sizeof cmd, "addr2line -i -e %s %lx", TKZ_PLUGIN, (unsigned long)(caller - allochook::Base() - 1));
-        FILE* p = popen(cmd, "r");
-        std::string l = p && fgets(buf, sizeof buf, p) ? buf : "";
-        if (p) pclose(p);
+        std::string l = tkz::Shell(cmd);
+        l.resize(l.find('\n') + 1);
         if (size_t at = l.find("/src/"); at != std::string::npos) out.insert(l.substr(at + 5, l.find_first_of(" \n", at) - at - 5));
     }
     return out;

@@ -8,19 +8,10 @@
 #include <elf.h>
 #include <fstream>
 
+using tkz::Shell;
 using tkz::W;
 
 static const size_t npos = std::string::npos;
-
-// A command's standard output.
-static std::string Shell(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    char buf[4096];
-    for (size_t n; p != nullptr && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-    if (p != nullptr) pclose(p);
-    return out;
-}
 
 TEST(BuiltFile, IsA32BitIntelSharedObject) {
     std::ifstream f(TKZ_PLUGIN, std::ios::binary);

@@ -64,14 +64,14 @@ PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
     }
 }
 
-PLUGIN_TEST_CFG(FolderItems, UnreadableNameGivesNil, [] {
-    emu::Config c;
-    c.missing = {"REALGetPropValueString"};
-    return c;
-}()) {
-    void* item = s.Own(s.host.SyntheticItem("a.b", "a.b", nullptr));
-    for (const char* m : {"NameExtensionTKZ", "NameWithoutExtensionTKZ", "DisplayPathTKZ"})
-        EXPECT_EQ(Ext(s, item, m).h, nullptr) << m;
+// A name the host cannot read, or cannot convert to UTF-8, gives nil.
+TEST(FolderItems, UnreadableNameGivesNil) {
+    for (const char* lacking : {"REALGetPropValueString", "REALConvertString"})
+        tkz::RunFresh(emu::Config{.missing = {lacking}}, [&](tkz::Session& s) {
+            void* item = s.Own(s.host.SyntheticItem("a.b", "a.b", nullptr));
+            for (const char* m : {"NameExtensionTKZ", "NameWithoutExtensionTKZ", "DisplayPathTKZ"})
+                EXPECT_EQ(Ext(s, item, m).h, nullptr) << m << " without " << lacking;
+        });
 }
 
 // ---- the lock test ------------------------------------------------------------------
@@ -184,13 +184,9 @@ TEST(Desktop, DoubleClickIntervalFromGtk) {
     TKZ_REQUIRE(access("/usr/bin/xvfb-run", X_OK) == 0, "xvfb-run (scripts/bootstrap)");
     std::ofstream(home + "/gtkrc") << "gtk-double-click-time = 333\n";
     auto probe = [&](const std::string& rc) {
-        std::string out, cmd = "xvfb-run -a env -u GTK2_RC_FILES HOME=" + home + " LD_LIBRARY_PATH=" + gtk +
+        return tkz::Shell("xvfb-run -a env -u GTK2_RC_FILES HOME=" + home + " LD_LIBRARY_PATH=" + gtk +
                                "/usr/lib/i386-linux-gnu:" + gtk + "/lib/i386-linux-gnu " + rc +
-                               " " TKZ_BUILD_DIR "/tests/gtk_probe " TKZ_PLUGIN " 2>/dev/null; echo exit $?";
-        FILE* p = popen(cmd.c_str(), "r");
-        for (char buf[256]; fgets(buf, sizeof buf, p);) out += buf;
-        pclose(p);
-        return out;
+                               " " TKZ_BUILD_DIR "/tests/gtk_probe " TKZ_PLUGIN " 2>/dev/null; echo exit $?");
     };
     EXPECT_EQ(probe(""), "15\nexit 0\n") << "GTK 2's default of 250 ms";
     EXPECT_EQ(probe("GTK2_RC_FILES=" + home + "/gtkrc"), "19\nexit 0\n") << "333 ms";

@@ -8,13 +8,12 @@
 #include <fstream>
 
 using emu::Value;
+using tkz::Got;
+using tkz::H;
+using tkz::Tagged;
 using tkz::W;
 
 namespace {
-Value H(const void* p) { return Value::H(p); }
-// A string as its bytes and tag, or "nil": one comparison checks both.
-std::string Tagged(const std::string& bytes, uint32_t enc) { return bytes + " tagged " + std::to_string(enc); }
-std::string Got(tkz::Session& s, void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
 void DefineAnimals(tkz::Session& s) {
     s.host.DefineClass("Animal");
     s.host.DefineClass("Dog", "Animal");

@@ -39,14 +39,6 @@ TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
     }
 }
 
-TEST(EmulatedHost, StringRecordsAreLaidOutAsPluginsReadThem) {
-    emu::Host host;
-    emu::StringRec* s = host.NewString(std::string("a\0b", 3), emu::kRaw);
-    EXPECT_TRUE(s->length == 3 && s->encoding == emu::kRaw && host.RefCount(s) == 1);
-    EXPECT_EQ(std::string(s->buffer + 1, 4), std::string("a\0b\0", 4)) << "text from buffer + 1, NUL after it";
-    host.Unlock(s);
-}
-
 TEST(EmulatedHost, ConvertsThroughIconv) {
     struct Row { std::string in; uint32_t from, to; std::string out; bool bom; } rows[] = {
         {"\xE2\x82\xAC", emu::kUTF8, emu::kMacRoman, "\xDB"},
@@ -82,15 +74,6 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     const char* data = s.host.DataOf(o);
     EXPECT_EQ(data - (const char*)o, (long)s.host.FindClass("StyleDataTKZ")->dataOffset);
     EXPECT_EQ(std::string(data, 96), std::string(96, '\0'));
-}
-
-PLUGIN_TEST(EmulatedHost, NewInstanceCanBeRefusedAfterSomeInstances) {
-    s.host.config().newInstanceLimit["StyleDataTKZ"] = 2;
-    auto make = [&](const char* cls) { return s.Own(s.Words("REALnewInstance(char const*)", {W(cls)}, "object").h); };
-    EXPECT_TRUE(make("StyleDataTKZ") && make("StyleDataTKZ"));
-    EXPECT_EQ(make("StyleDataTKZ"), nullptr);
-    EXPECT_NE(make("StyleDataListTKZ"), nullptr);
-    EXPECT_EQ(make("NoSuchClass"), nullptr);
 }
 
 PLUGIN_TEST(EmulatedHost, MemoryBlocksOfKnownAndUnknownSize) {

@@ -5,11 +5,10 @@
 #include <sstream>
 
 using emu::Value;
+using tkz::H;
 using tkz::W;
 
 namespace {
-
-Value H(const void* p) { return Value::H(p); }
 
 std::string Hex(const std::string& spaced) {
     std::string out;
@@ -115,10 +114,14 @@ PLUGIN_TEST(StyleData, StringSetOverItselfStaysAlive) {
 // with its missing fields taken as 0 and keeps its text byte.
 PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     const std::string worked = Hex("01 00 00 00 00 00 0C 00 09 00 03 00 00 05 0C 00 FF FF 00 80 00 00");
-    std::string lowBits = worked;
+    std::string lowBits = worked, allBits = worked;
     lowBits[12] = 5, lowBits[13] = 0;  // the style bits are the high byte of the word
-    struct { bool mac; const char* text; std::string styles, want; } rows[] = {
+    allBits[13] = 0x55, allBits[21] = 1;
+    struct { bool mac; std::string text, styles, want; } rows[] = {
         {true, "Hello", lowBits, "Count=1 | Style=0 Bold=0"},
+        {true, "Hello", allBits, "Count=1 | Style=85 Bold=1 Italic=0 Underline=1 Outline=0 Shadow=1 Condense=0 Extend=1 "
+                                 "TextHeight=12 FontID=3 TextSize=12 Red=65535 Green=32768 Blue=256 TextColor=&hFF8001"},
+        {true, std::string(257, 'x'), Table(2, Rec(0) + Rec(256)), "Count=2 | TextOffset=0 TextLength=256 | TextOffset=256 TextLength=1"},
         {true, "Hello", Table(2, Rec(0) + Rec(3)), "Count=2 | Text=Hel TextLength=3 | Text=lo TextLength=2"},
         {true, "Hello", Table(2, Rec(4) + Rec(2)), "Count=2 | Text=nil TextLength=0 | Text=llo TextLength=3"},
         {true, "Hello", Table(1, Rec(5)), "Count=1 | Text=nil TextLength=0"},
@@ -133,8 +136,8 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
         {true, "Hello", Table(5, Rec(0, 1) + Rec(2, 2) + "\x01\x02\x03"), "Count=2 | Text=He | Text=llo"},
         {false, "Hi", Hex("01 05"),
          "Count=1 | Bold=1 Italic=0 Style=1 TextSize=5 Text=H TextLength=1 FontAvailable=0 ColorAvailable=0 TextColor=&h0"},
-        {false, "Hi", Hex("1B 04 53 61 6E 73 FF 00 80 0A"),
-         "Count=1 | Italic=1 Style=3 FontAvailable=1 Blue=0 Green=32896 ColorAvailable=1 TextSize=10 FontID=0 TextHeight=0"},
+        {false, "Hi", Hex("1B 04 53 61 6E 73 FF 01 80 0A"),
+         "Count=1 | Italic=1 Style=3 FontAvailable=1 Blue=257 Green=32896 ColorAvailable=1 TextSize=10 FontID=0 TextHeight=0"},
         {false, "Hi", Hex("08 00 07"), "Count=1 | FontName=nil FontAvailable=0 TextSize=7"},
         {false, "Hi", Hex("E1 05"), "Count=1 | Style=1"},
         {false, "Hi", Hex("00 01 00 02 00 03"), "Count=3 | Text=H TextSize=1 | Text=i TextSize=2 | Text=nil TextSize=3"},
@@ -147,7 +150,7 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     for (auto& r : rows) {
         const char* decoder = r.mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ";
         void* list = s.Call(decoder, {H(s.Str(r.text)), H(s.Str(r.styles, emu::kRaw))}).h;
-        EXPECT_EQ(Runs(s, list, r.want), r.want) << decoder << " " << r.text;
+        EXPECT_EQ(Runs(s, list, r.want), r.want) << decoder << " " << r.text.substr(0, 9);
         // The text's encoding is kept; a font name is Mac OS Roman.
         void* first = list ? Style(s, list, 1) : nullptr;
         if (void* text = first ? s.Prop(first, "Text").h : nullptr) EXPECT_EQ(s.Enc(text), emu::kUTF8);
@@ -186,6 +189,9 @@ PLUGIN_TEST(StyleDataList, AppendRefusesNil) {
     EXPECT_FALSE(s.Words(append, {W(&list), 0}, "boolean").b);
     EXPECT_EQ(s.Words("MyListCount(MyListData*)", {W(list)}, "integer").i, 1);
     EXPECT_EQ(s.host.RefCount(run), 2) << "the list holds its own reference";
+    const char* get = "MyListGet(MyListData*, int)";
+    EXPECT_EQ(s.Own(s.Words(get, {W(list), 0}, "object").h), run) << "counted from 0";
+    EXPECT_EQ(s.Words(get, {W(list), 1}, "object").h, nullptr);
     s.Words("MyListFree(MyListData*&)", {W(&list)});
     EXPECT_EQ(list, nullptr);
 }

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tkz {
@@ -37,6 +38,16 @@ emu::Value Session::Words(const std::string& signature, const std::vector<uint32
                           const std::string& result) {
     void* fn = Sym(signature);
     return fn != nullptr ? emu::CallWords(fn, words, result) : emu::Value();
+}
+
+std::string Shell(const std::string& command, int* status) {
+    std::string out;
+    FILE* p = popen(command.c_str(), "r");
+    char buf[4096];
+    for (size_t n; p != nullptr && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+    int rc = p != nullptr ? pclose(p) : -1;
+    if (status != nullptr) *status = WEXITSTATUS(rc);
+    return out;
 }
 
 void* Session::DeepChain(const std::string& display) {

@@ -62,6 +62,13 @@ const bool kSanitized = false;
 void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body);
 
 inline uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }  // a pointer as a stack word
+inline emu::Value H(const void* p) { return emu::Value::H(p); }
+// A string as its bytes and tag, or "nil": one comparison checks both.
+inline std::string Tagged(const std::string& bytes, uint32_t enc) { return bytes + " tagged " + std::to_string(enc); }
+inline std::string Got(Session& s, void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
+
+// A shell command's standard output; its exit status in *status.
+std::string Shell(const std::string& command, int* status = nullptr);
 
 // Under CI a missing prerequisite fails the test instead of skipping it.
 bool InCI();

@@ -11,6 +11,8 @@ extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile
 #include "allochook.h"
 #endif
 
+using tkz::Got;
+using tkz::Tagged;
 using tkz::W;
 
 namespace {
@@ -19,9 +21,6 @@ namespace {
 void* Made(tkz::Session& s, const std::string& sig, const std::vector<uint32_t>& words) { return s.Own(s.Words(sig, words, "object").h); }
 const char* kBuild = "REALBuildUnicodeString(void const*, int, unsigned long)";
 std::string U16(const std::u16string& units) { return std::string((const char*)units.data(), 2 * units.size()); }
-// A string as its bytes and tag, or "nil": one comparison checks both.
-std::string Tagged(const std::string& bytes, uint32_t enc) { return bytes + " tagged " + std::to_string(enc); }
-std::string Got(tkz::Session& s, void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
 // The first n units of a zero-terminated block.
 template <class T>
 std::vector<T> Units(emu::Value v, size_t n) { return std::vector<T>((const T*)v.h, (const T*)v.h + n); }
@@ -204,6 +203,9 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
     EXPECT_EQ(t.Do("GetNative()").h, t.Do("GetCValues()").h);
     EXPECT_EQ(empty.Len("LengthArray()"), 0);
     EXPECT_TRUE(empty.Do("GetCValues()").h == nullptr && empty.Do("GetWValues()").h == nullptr);
+    void* one = s.Own(s.host.NewArray(2, 1));
+    s.host.SetElement(one, 0, emu::Value::I(700));
+    EXPECT_EQ(Units<uint16_t>(Text(s, one, true).Do("GetWValues()"), 2), (std::vector<uint16_t>{700, 0}));
 }
 
 // Our choice for non-empty Mac OS Roman and UTF-8 text: single-byte exactly
