@@ -1,4 +1,5 @@
-' Literals, integer ranges, variables, objects and byref arguments, with
+' Literals, integer ranges, variables, objects and byref arguments (a value
+' prints alike from a literal, a variable or a property), with
 ' what the plugin reads from tkzhost's own standard input: "12 one two"
 ' (tools_test; the expected output is tkzhost-values.out).
 print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil
@@ -15,7 +16,8 @@ print r.Red
 x = new StyleDataTKZ
 x.Red = &hFFFF
 x.Text = "abc"
-print x.TextColor, x.TextLength
+c = x.TextColor
+print x.TextColor, c, x.TextLength
 y = x
 print y.Red
 r = StdinTKZ.ReadInteger(n)

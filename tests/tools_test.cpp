@@ -306,7 +306,7 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
     close(master);
     EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
     EXPECT_EQ(Count(screen, "4915\r\n"), 2) << screen;
-    EXPECT_EQ(Count(screen, "\n\xE2\x82\xAC\r\n"), 1) << screen;
+    EXPECT_EQ(Count(screen, "\n\"\xE2\x82\xAC\" (3 bytes, UTF-8)\r\n"), 1) << screen;
     EXPECT_NE(screen.find("tkzhost: (prompt):5:9: unexpected text after the statement\r\n"), std::string::npos);
     size_t x = screen.find("\r\nx");
     ASSERT_NE(x, std::string::npos) << screen;

@@ -349,7 +349,7 @@ bool IsKeyword(const std::string& name) {
 
 bool IsBuiltin(const std::string& name) {
     std::string l = Lower(name);
-    return l == "folder" || l == "memoryblock" || l == "tagged" || l == "feed";
+    return l == "folder" || l == "memoryblock" || l == "tagged" || l == "feed" || l == "array";
 }
 
 std::string Escape(const std::string& bytes) {

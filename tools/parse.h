@@ -52,7 +52,7 @@ bool Parse(const std::string& line, Statement* statement, ParseError* error);
 
 // The names the language keeps for itself.
 bool IsKeyword(const std::string& name);
-bool IsBuiltin(const std::string& name);  // folder, memoryblock, tagged, feed
+bool IsBuiltin(const std::string& name);  // folder, memoryblock, tagged, feed, array
 
 // Text made safe for a one-line message: control bytes and bytes that are
 // no UTF-8 become \xNN.

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <unistd.h>
 
 namespace tkzhost {
@@ -33,7 +34,8 @@ const char kStatementHelp[] =
     "  to &hFFFFFFFF are the negative ones, as 32-bit patterns); colors take 0 to\n"
     "  &hFFFFFFFF. A bare variable passed to a byref parameter receives the value.\n"
     "Built-ins: folder(path), memoryblock(size or bytes), tagged(text, encoding),\n"
-    "  feed(text): what the plugin's standard input holds from then on.\n";
+    "  array(objects or integers), feed(text): what the plugin's standard input\n"
+    "  holds from then on.\n";
 
 namespace {
 
@@ -129,11 +131,17 @@ std::string Hex(const std::string& b, size_t limit = 64) {
 
 }  // namespace
 
-std::string Describe(emu::Host& host, const Value& v, int indent) {
+// One form for every value, wherever it comes from: a string as a literal
+// that gives it back ("" for a quote) with its byte count and encoding, a
+// colour as &hRRGGBB, alone or inside an object.
+std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
     char buf[64];
     switch (v.kind) {
     case Value::None: return "nil";
-    case Value::Int: return std::to_string(v.i);
+    case Value::Int:
+        if (!color) return std::to_string(v.i);
+        snprintf(buf, sizeof buf, "&h%06X", (uint32_t)v.i);
+        return buf;
     case Value::Int64: return std::to_string(v.l);
     case Value::Bool: return v.b ? "true" : "false";
     case Value::Double: snprintf(buf, sizeof buf, "%.15g", v.d); return buf;
@@ -148,8 +156,10 @@ std::string Describe(emu::Host& host, const Value& v, int indent) {
         uint32_t e = host.Encoding(v.h);
         std::string enc = EncodingName(e) ? EncodingName(e) : (snprintf(buf, sizeof buf, "encoding &h%X", e), buf);
         std::string size = std::to_string(b.size()) + (b.size() == 1 ? " byte, " : " bytes, ") + enc;
-        if (Printable(b, e)) return "\"" + b + "\" (" + size + ")";
-        return "&b\"" + Hex(b) + "\" (" + size + ")";
+        if (!Printable(b, e)) return "&b\"" + Hex(b) + "\" (" + size + ")";
+        std::string quoted;
+        for (char c : b) quoted += c == '"' ? "\"\"" : std::string(1, c);
+        return "\"" + quoted + "\" (" + size + ")";
     }
     emu::HostClass* c = host.ClassOf(v.h);
     switch (c->kind) {
@@ -170,10 +180,7 @@ std::string Describe(emu::Host& host, const Value& v, int indent) {
         for (uint32_t i = 0; i < c->def->propertyCount; ++i) {
             const emu::PropertyDef& p = c->def->properties[i];
             Value pv = host.GetProp(v.h, p.name);
-            std::string shown = Describe(host, pv, indent + 2);
-            if (emu::Lower(p.type) == "color" && pv.kind == Value::Int)
-                snprintf(buf, sizeof buf, "&h%06X", (uint32_t)pv.i), shown = buf;
-            out += "\n" + pad + p.name + " = " + shown;
+            out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, emu::Lower(p.type) == "color");
             if (pv.kind == Value::Handle && pv.h) host.Unlock(pv.h);
         }
         return out + "\n" + std::string(indent, ' ') + "}";
@@ -190,7 +197,8 @@ struct Interpreter::Impl {
     std::map<std::string, Value> vars;  // by lower-case name; each handle held with one reference
     std::map<std::string, std::string> spelt;  // the name as first written, for suggestions
     std::vector<void*> temps;           // references produced by this statement
-    std::vector<void*> literals;        // strings written in this statement as "text"
+    std::set<std::string> colors;       // variables holding a Color, by lower-case name
+    bool color = false;                 // the value Eval gave last is a Color
     int col = 1;                        // where the statement is, for errors from below
 
     Impl(emu::Host& h, Interpreter& o) : host(h), owner(o) {}
@@ -211,7 +219,9 @@ struct Interpreter::Impl {
         if (owner.beforeCall) owner.beforeCall(at);
     }
 
-    void Assign(const std::string& name, const Value& v) {
+    void Assign(const std::string& name, const Value& v, bool isColor = false) {
+        if (isColor) colors.insert(Lower(name));
+        else colors.erase(Lower(name));
         if (v.kind == Value::Handle && v.h) host.Lock(v.h);
         auto it = vars.find(Lower(name));
         if (it != vars.end() && it->second.kind == Value::Handle && it->second.h) host.Unlock(it->second.h);
@@ -366,15 +376,17 @@ struct Interpreter::Impl {
             if (!p.byref) continue;
             std::string t = Lower(p.type);
             if (t == "double") Assign(args[i].var, Value::D(slots[i].d));
-            else if (t == "integer" || t == "color") Assign(args[i].var, Value::I(slots[i].i));
+            else if (t == "integer" || t == "color") Assign(args[i].var, Value::I(slots[i].i), t == "color");
             else {
                 Temp(slots[i].h);
                 Assign(args[i].var, Value::H(slots[i].h));
             }
         }
+        resultColor = Lower(d.result) == "color";
         if (r.kind == Value::Handle) return Temp(r.h);
         return r;
     }
+    bool resultColor = false;  // the last method Invoke called returns a Color
 
     Value CallGlobal(const Node& n, bool needValue) {
         std::vector<const emu::MethodDef*> candidates;
@@ -383,7 +395,7 @@ struct Interpreter::Impl {
             if (emu::HostClass* c = host.FindClass(n.text))
                 Fail(n.col, c->name + " is a class: new " + c->name + " makes one");
             if (!n.call) UnknownVariable(n);
-            std::vector<std::string> names = {"folder", "memoryblock", "tagged", "feed"};
+            std::vector<std::string> names = {"folder", "memoryblock", "tagged", "feed", "array"};
             for (emu::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
             Fail(n.col, "unknown method " + n.text + Suggest(n.text, names));
         }
@@ -426,6 +438,18 @@ struct Interpreter::Impl {
             if (!b.empty()) memcpy(host.BlockData(block), b.data(), b.size());
             return Value::H(block);
         }
+        if (l == "array") {
+            // Objects (nil among them) or integers, as the host's own arrays hold them.
+            bool numbers = !args.empty() && args[0].v.kind == Value::Int;
+            for (const Arg& a : args) {
+                if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
+                bool fits = numbers ? a.v.kind == Value::Int : IsObject(a.v) || a.v.kind == Value::None;
+                if (!fits) Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
+            }
+            void* array = Temp(host.NewArray(numbers ? 2 : 9, (int)args.size())).h;
+            for (size_t i = 0; i < args.size(); ++i) host.SetElement(array, (int)i, args[i].v);
+            return Value::H(array);
+        }
         if (l == "tagged") {
             need(2);
             const Value& e = args[1].v;
@@ -453,17 +477,20 @@ struct Interpreter::Impl {
     }
 
     Value Eval(const Node& n, bool needValue = true) {
+        bool isColor = false;
+        Value v = EvalAny(n, needValue, &isColor);
+        color = isColor;
+        return v;
+    }
+
+    Value EvalAny(const Node& n, bool needValue, bool* isColor) {
         col = n.col;
         switch (n.kind) {
         case Node::Int: return IntValue(n.i);
         case Node::Double: return Value::D(n.d);
         case Node::Bool: return Value::B(n.b);
         case Node::Nil: return Value();
-        case Node::String: {
-            Value v = Temp(host.NewString(n.text, emu::kUTF8));
-            literals.push_back(v.h);
-            return v;
-        }
+        case Node::String: return Temp(host.NewString(n.text, emu::kUTF8));
         case Node::Bytes: return Temp(host.NewString(n.text, emu::kRaw));
         case Node::Neg: {
             Value v = Eval(*n.target);
@@ -483,9 +510,14 @@ struct Interpreter::Impl {
         case Node::Name: {
             auto var = vars.find(Lower(n.text));
             if (var != vars.end() && n.call) Fail(n.col, n.text + " is a variable, not a method");
-            if (var != vars.end()) return var->second;
+            if (var != vars.end()) {
+                *isColor = colors.count(Lower(n.text)) > 0;
+                return var->second;
+            }
             if (IsBuiltin(n.text)) return Builtin(n, needValue);
-            return CallGlobal(n, needValue);
+            Value r = CallGlobal(n, needValue);
+            *isColor = resultColor;
+            return r;
         }
         case Node::Member: break;
         }
@@ -496,7 +528,9 @@ struct Interpreter::Impl {
             std::vector<const emu::MethodDef*> candidates;
             AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, n.text);
             if (candidates.empty()) Fail(n.col, cls->name + " has no shared method " + n.text);
-            return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
+            Value r = Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
+            *isColor = resultColor;
+            return r;
         }
         Value target = Eval(t);
         col = n.col;
@@ -505,8 +539,9 @@ struct Interpreter::Impl {
         std::vector<const emu::MethodDef*> candidates;
         std::vector<std::string> names;
         if (c->kind == emu::kPluginObject) {
-            if (host.Property(c->name, n.text) && !n.call) {
+            if (const emu::PropertyDef* p = host.Property(c->name, n.text); p && !n.call) {
                 Calling(n.col);
+                *isColor = Lower(p->type) == "color";
                 Value v = host.GetProp(target.h, n.text);
                 return v.kind == Value::Handle ? Temp(v.h) : v;
             }
@@ -521,7 +556,9 @@ struct Interpreter::Impl {
                 }
         }
         if (candidates.empty()) Fail(n.col, c->name + " has no member " + n.text + Suggest(n.text, names));
-        return Invoke(candidates, n.args, n.text, n.col, target.h, needValue);
+        Value r = Invoke(candidates, n.args, n.text, n.col, target.h, needValue);
+        *isColor = resultColor;
+        return r;
     }
 
     void SetProperty(const Statement& st) {
@@ -544,19 +581,19 @@ struct Interpreter::Impl {
         case Statement::Empty: break;
         case Statement::Help: *out += kStatementHelp; break;
         case Statement::Quit: return Quit;
-        case Statement::Assign: Assign(st.name, Eval(st.values[0])); break;
+        case Statement::Assign: {
+            Value v = Eval(st.values[0]);
+            Assign(st.name, v, color);
+            break;
+        }
         case Statement::SetProperty: SetProperty(st); break;
         case Statement::Expression: Eval(st.values[0], false); break;
         case Statement::Print: {
             std::string line;
             for (const Node& n : st.values) {
                 Value v = Eval(n);
-                // Text written in the statement prints as itself; what the
-                // plugin answers prints with its bytes and encoding.
-                bool literal = v.kind == Value::Handle &&
-                               std::find(literals.begin(), literals.end(), v.h) != literals.end();
                 if (&n != &st.values[0]) line += ", ";
-                line += literal ? host.Bytes(v.h) : Describe(host, v);
+                line += Describe(host, v, 0, color);
             }
             *out += line + "\n";
             break;
@@ -568,7 +605,6 @@ struct Interpreter::Impl {
     void DropTemps() {
         for (void* h : temps) host.Unlock(h);
         temps.clear();
-        literals.clear();
     }
 };
 
@@ -605,6 +641,7 @@ void Interpreter::Clear() {
         if (v.kind == Value::Handle && v.h) impl_->host.Unlock(v.h);
     impl_->vars.clear();
     impl_->spelt.clear();
+    impl_->colors.clear();
 }
 
 }  // namespace tkzhost

@@ -36,7 +36,7 @@ private:
 // What `help` prints: the statement forms.
 extern const char kStatementHelp[];
 
-// How a value is shown to a programmer.
-std::string Describe(emu::Host& host, const emu::Value& v, int indent = 0);
+// How a value is shown to a programmer; `color`: an integer of type Color.
+std::string Describe(emu::Host& host, const emu::Value& v, int indent = 0, bool color = false);
 
 }  // namespace tkzhost
