@@ -293,6 +293,12 @@ struct Parser {
                     if (!Is(",")) break;
                     ++pos;
                 }
+        } else if (IsWord("help") && Peek(1).kind == Token::Ident &&
+                   (Peek(2).kind == Token::End || (Is(".", 2) && Peek(3).kind == Token::Ident && Peek(4).kind == Token::End))) {
+            st->kind = Statement::Help;  // help NAME, help Class.NAME
+            st->nameCol = Peek(1).col;
+            st->name = Peek(1).text + (Is(".", 2) ? "." + Peek(3).text : "");
+            pos += Is(".", 2) ? 4 : 2;
         } else if ((IsWord("help") || IsWord("quit") || IsWord("exit")) && Peek(1).kind == Token::End) {
             st->kind = IsWord("help") ? Statement::Help : Statement::Quit;
             ++pos;

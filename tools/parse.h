@@ -9,7 +9,7 @@
 //   r = new StyleDataTKZ                  then r.Red = &hFFFF
 //   r = StdinTKZ.ReadInteger(n)           a bare variable, passed byref
 //   print folder("/tmp/notes.txt").NameExtensionTKZ
-//   help    quit    exit
+//   help    help GetHash32TKZ    help StdinTKZ.Read    quit    exit
 //
 // Literals: "text" ("" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,
 // false, nil, &b"48 69" (raw bytes). ' starts a comment.
@@ -37,7 +37,7 @@ struct Node {
 struct Statement {
     enum Kind { Empty, Print, Assign, SetProperty, Expression, Help, Quit } kind = Empty;
     int col = 1;                  // the first token
-    std::string name;             // Assign: the variable; SetProperty: the property
+    std::string name;             // Assign: the variable; SetProperty: the property; Help: the member, if any
     int nameCol = 1;
     std::unique_ptr<Node> target; // SetProperty: the object
     std::vector<Node> values;     // Print: every value; Assign, SetProperty, Expression: one

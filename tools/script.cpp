@@ -5,6 +5,8 @@
 // only of the plugin's references.
 #include "script.h"
 
+#include "reference.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -26,7 +28,8 @@ const char kStatementHelp[] =
     "  Method(VALUE, ...)        call a global method (no parentheses without\n"
     "                            arguments); Class.Method(...) a shared method,\n"
     "                            OBJECT.Method(...) an instance or folder-item method\n"
-    "  help                      this summary\n"
+    "  help                      this summary and the plugin's members by group\n"
+    "  help NAME                 what the reference says of a member (or Class.NAME)\n"
     "  quit, exit                end the run here\n"
     "Values: \"text\" (\"\" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,\n"
     "  false, nil, &b\"48 69\" (raw bytes), new Class, variables, calls, members.\n"
@@ -576,10 +579,87 @@ struct Interpreter::Impl {
         host.SetProp(target.h, p->name, As(v, p->type));
     }
 
+    // ---- help ----------------------------------------------------------------------
+    // The statements, then every member the plugin registered under the
+    // group of its entry in the reference (members without one last): the
+    // global ones together, each class on lines of its own with its members.
+    std::string Summary() {
+        struct Item {
+            std::string name;
+            std::vector<std::string> members;  // a class's
+        };
+        std::vector<std::pair<std::string, std::vector<Item>>> groups;
+        auto add = [&](const std::string& group, const std::string& heading) {
+            if (groups.empty() || groups.back().first != group) groups.push_back({group, {}});
+            std::vector<Item>& items = groups.back().second;
+            size_t dot = heading.find('.');
+            std::string owner = heading.substr(0, dot);
+            if (dot == std::string::npos && (items.empty() || items.back().name != heading)) items.push_back({heading, {}});
+            else if (dot != std::string::npos && !items.empty() && items.back().name == owner) items.back().members.push_back(heading.substr(dot + 1));
+            else if (dot != std::string::npos) items.push_back({owner, {heading.substr(dot + 1)}});
+        };
+        const std::vector<Section>& ref = BuiltInReference();
+        std::vector<Member> members = Members(host);
+        for (const Section& s : ref)
+            for (const Member& m : members)
+                if (EntryFor(ref, m) == &s) {
+                    add(s.group, s.heading);
+                    break;
+                }
+        for (const Member& m : members)
+            if (!EntryFor(ref, m)) add("Not in the reference", m.heading);
+        std::string out = std::string(kStatementHelp) + "\nThe plugin's members (help NAME for one):\n";
+        for (auto& [group, items] : groups) {
+            out += "  " + group + ":\n";
+            std::string line;
+            auto put = [&](const std::string& word, const char* indent) {
+                if (!line.empty() && line.size() + word.size() + 1 > 78) out += line + "\n", line = indent;
+                line += (line.find_first_not_of(' ') == std::string::npos ? "" : " ") + word;
+            };
+            for (size_t i = 0; i < items.size(); ++i) {
+                const Item& it = items[i];
+                bool last = i + 1 == items.size() || !items[i + 1].members.empty();
+                if (it.members.empty()) {
+                    if (line.empty()) line = "    ";
+                    put(it.name + (last ? "" : ","), "    ");
+                    if (last) out += line + "\n", line.clear();
+                    continue;
+                }
+                line = "    " + it.name + ":";
+                for (size_t k = 0; k < it.members.size(); ++k)
+                    put(it.members[k] + (k + 1 < it.members.size() ? "," : ""), "      ");
+                out += line + "\n", line.clear();
+            }
+        }
+        return out;
+    }
+
+    // Every member called `name` (Class.Name or the last part of it): its
+    // entry, or its declaration when the reference has none.
+    std::string HelpOn(const std::string& name, int at) {
+        if (IsKeyword(name) || IsBuiltin(name)) return kStatementHelp;
+        std::string out;
+        std::vector<const Section*> shown;
+        std::vector<std::string> names;
+        for (const Member& m : Members(host)) {
+            size_t dot = m.heading.rfind('.');
+            std::string last = m.heading.substr(dot + 1);  // npos + 1 is 0
+            names.push_back(m.heading);
+            if (Lower(m.heading) != Lower(name) && Lower(last) != Lower(name)) continue;
+            const Section* e = EntryFor(BuiltInReference(), m);
+            if (e && std::find(shown.begin(), shown.end(), e) != shown.end()) continue;
+            out += out.empty() ? "" : "\n";
+            if (e) shown.push_back(e), out += Render(*e);
+            else out += m.declaration + "  (" + m.kind + (dot == std::string::npos ? "" : " of " + m.heading.substr(0, dot)) + ")\n";
+        }
+        if (out.empty()) Fail(at, "the plugin has no member " + name + Suggest(name, names));
+        return out;
+    }
+
     Outcome Execute(const Statement& st, std::string* out) {
         switch (st.kind) {
         case Statement::Empty: break;
-        case Statement::Help: *out += kStatementHelp; break;
+        case Statement::Help: *out += st.name.empty() ? Summary() : HelpOn(st.name, st.nameCol); break;
         case Statement::Quit: return Quit;
         case Statement::Assign: {
             Value v = Eval(st.values[0]);

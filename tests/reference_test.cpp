@@ -1,0 +1,126 @@
+// docs/reference.md held to the plugin: an entry for every member it
+// registers and for nothing else, an example in every entry, and every
+// example (the README's too) printing exactly its output block through
+// tkzhost; `help` prints the entries.
+#include "reference.h"
+#include "script.h"
+#include "support.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
+
+const std::string kReference = TKZ_SOURCE_DIR "/docs/reference.md";
+
+// The three callback addresses differ from run to run: their output blocks
+// write <address> for each, which stands for an integer.
+const std::string kAddress = "<address>";
+bool Matches(const std::string& want, const std::string& got) {
+    size_t w = 0, g = 0;
+    while (w < want.size()) {
+        if (want.compare(w, kAddress.size(), kAddress) == 0) {
+            size_t digits = g + (g < got.size() && got[g] == '-');
+            for (g = digits; g < got.size() && isdigit((unsigned char)got[g]);) ++g;
+            if (g == digits) return false;
+            w += kAddress.size();
+        } else if (g >= got.size() || want[w++] != got[g++]) {
+            return false;
+        }
+    }
+    return g == got.size();
+}
+
+// One example in a tkzhost of its own, from the root folder, under the C
+// locale, with empty standard input and the tests' ALSA control double as
+// the sound card; its output, and "(exit N)" after it unless N is 0.
+std::string RunExample(const std::string& code, const std::string& dir) {
+    std::ofstream(dir + "/example.bas") << code;
+    int status = 0;
+    std::string out = tkz::Shell("cd / && LC_ALL=C ALSA_CONFIG_PATH=" + dir + "/asound.conf " TKZ_BUILD_DIR
+                                 "/tkzhost " TKZ_PLUGIN " " + dir + "/example.bas 2>" + dir + "/stderr </dev/null", &status);
+    return status == 0 ? out : out + "(exit " + std::to_string(status) + ": " + Slurp(dir + "/stderr") + ")";
+}
+
+// The first line where two texts differ.
+std::string FirstDifference(const std::string& want, const std::string& got) {
+    std::istringstream a(want), b(got);
+    std::string x, y;
+    for (int n = 1;; ++n) {
+        bool more = (bool)std::getline(a, x), also = (bool)std::getline(b, y);
+        if (!more && !also) return "";
+        if (!more || !also || !Matches(x, y))
+            return "output line " + std::to_string(n) + ": expected '" + (more ? x : "(nothing)") + "', got '" +
+                   (also ? y : "(nothing)") + "'";
+    }
+}
+
+}  // namespace
+
+// Every member has an entry; every entry declares registered members (the
+// callback entries alone may use the placeholder) and has an example.
+PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
+    std::vector<std::string> problems;
+    std::vector<tkzhost::Section> ref = tkzhost::ParseReference(Slurp(kReference), &problems);
+    for (const std::string& p : problems) ADD_FAILURE() << "docs/reference.md, " << p;
+    std::vector<tkzhost::Member> members = tkzhost::Members(s.host);
+    int entries = 0, examples = 0;
+    for (const tkzhost::Member& m : members)
+        EXPECT_TRUE(tkzhost::EntryFor(ref, m)) << "no entry for " << m.heading << ": " << m.kind << " `" << m.declaration << "`";
+    for (const tkzhost::Section& e : ref) {
+        if (e.declarations.empty()) continue;
+        ++entries, examples += (int)e.examples.size();
+        std::string where = "docs/reference.md:" + std::to_string(e.line) + " (" + e.heading + ")";
+        for (const std::string& d : e.declarations) {
+            bool registered = false;
+            for (const tkzhost::Member& m : members) registered |= m.heading == e.heading && m.declaration == d;
+            EXPECT_TRUE(registered) << where << ": `" << d << "` is not what the plugin registers";
+        }
+        EXPECT_FALSE(e.examples.empty()) << where << ": an entry without an example";
+        bool callback = e.heading.rfind("Return", 0) == 0 && e.heading.find("PtrTKZ") != std::string::npos;
+        for (const tkzhost::Example& x : e.examples)
+            EXPECT_TRUE(callback || x.output.find(kAddress) == std::string::npos) << where << ": only the callback "
+                                                                                    "addresses may write " << kAddress;
+    }
+    std::printf("%zu members registered, %d entries, %d examples\n", members.size(), entries, examples);
+}
+
+// Each example of the reference and of the README, run as a reader runs it,
+// prints its output block exactly and exits 0.
+TEST(Reference, EveryExamplePrintsItsOutput) {
+    std::string dir = testing::TempDir() + "tkz-reference";
+    tkz::Shell("rm -rf " + dir + " && mkdir -p " + dir);
+    std::ofstream(dir + "/asound.conf")
+        << "ctl_type.tkztest { lib \"" TKZ_BUILD_DIR "/tests/libasound_module_ctl_tkztest.so\" }\n"
+        << "ctl.default { type tkztest max 31 initial 7 log \"" << dir << "/writes\" }\n";
+    int run = 0;
+    for (const std::string file : {kReference, std::string(TKZ_SOURCE_DIR "/README.md")})
+        for (const tkzhost::Section& s : tkzhost::ParseReference(Slurp(file)))
+            for (const tkzhost::Example& x : s.examples) {
+                std::string got = RunExample(x.code, dir), diff = FirstDifference(x.output, got);
+                EXPECT_EQ(diff, "") << file.substr(file.rfind('/') + 1) << ":" << x.line << " (" << s.heading
+                                    << "): " << diff << "\nthe whole output:\n" << got;
+                ++run;
+            }
+    EXPECT_GE(run, 90);
+    EXPECT_FALSE(Slurp(dir + "/writes").empty()) << "the volume example never reached the ALSA control double";
+}
+
+// help NAME prints the entry built into tkzhost, help alone the members by
+// group; another plugin's members, which have no entry, show their declaration.
+PLUGIN_TEST(Reference, HelpPrintsTheEntries) {
+    tkzhost::Interpreter run(s.host);
+    std::string out;
+    tkzhost::ParseError error;
+    ASSERT_EQ(run.Run("help GetHash32TKZ", &out, &error), tkzhost::Interpreter::Done) << error.message;
+    EXPECT_EQ(out.rfind("GetHash32TKZ(s as string) as integer\n", 0), 0u) << out;
+    EXPECT_NE(out.find("Example:\n    print GetHash32TKZ("), std::string::npos) << out;
+    out.clear();
+    ASSERT_EQ(run.Run("help", &out, &error), tkzhost::Interpreter::Done);
+    EXPECT_NE(out.find("  Strings and memory blocks:\n    GetHash32TKZ,"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Not in the reference"), std::string::npos) << out;
+    std::string other = tkz::Shell(TKZ_BUILD_DIR "/tkzhost " TKZ_BUILD_DIR "/tests/libleaky_plugin.so -e 'help FineTKZ' 2>&1");
+    EXPECT_EQ(other, "FineTKZ(x as integer) as integer  (global method)\n");
+}

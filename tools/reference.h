@@ -1,0 +1,65 @@
+// The reference of a plugin's members, docs/reference.md, as tkzhost reads
+// it: its entries, their examples, and which registered member each entry
+// documents. `help NAME` prints entries from the copy built into tkzhost;
+// the reference test runs every example and holds the entries to what the
+// plugin registers.
+//
+// An entry is a "### " section whose first lines are declarations in
+// backticks, exactly as registered:
+//
+//   ### StdinTKZ.ReadInteger
+//
+//   `ReadInteger(byref value as integer) as integer`
+//
+// The heading is the member's name, Class.Name for a class member, or the
+// class's name for the class itself (declared "class Name"); a property is
+// declared "Name as Type". An example is a ```basic block followed at once
+// by an ```output block: what tkzhost writes to standard output.
+#pragma once
+
+#include "host.h"
+
+#include <string>
+#include <vector>
+
+namespace tkzhost {
+
+struct Example {
+    std::string code, output;
+    int line = 0;  // of the ```basic line
+};
+
+// A part of the reference, from one heading to the next.
+struct Section {
+    std::string heading;                    // without the #s
+    std::string group;                      // the "## " part it stands in
+    std::vector<std::string> declarations;  // none: not an entry
+    std::string body;                       // what follows the declarations
+    std::vector<Example> examples;
+    int line = 0;
+};
+
+// The sections of `markdown`, in order. A ```basic block that no ```output
+// block follows is named in *problems.
+std::vector<Section> ParseReference(const std::string& markdown, std::vector<std::string>* problems = nullptr);
+
+// docs/reference.md as it was when tkzhost was built, parsed.
+const std::vector<Section>& BuiltInReference();
+
+// One registered member, as an entry names and declares it.
+struct Member {
+    std::string heading;      // GetHash32TKZ, StdinTKZ.Read, StyleDataTKZ
+    std::string declaration;  // as registered; "Name as Type" for a property, "class Name" for a class
+    std::string kind;         // global method, folder-item method, method, shared method, property, class
+};
+
+// Everything the plugin registered, in the order registered.
+std::vector<Member> Members(emu::Host& host);
+
+// The entry of `sections` that documents `m`, or nullptr.
+const Section* EntryFor(const std::vector<Section>& sections, const Member& m);
+
+// An entry as `help` prints it: declarations, text, examples.
+std::string Render(const Section& entry);
+
+}  // namespace tkzhost
