@@ -1,8 +1,8 @@
 // The plugin frame as the host sees it: what is registered and in which
 // order, byte for byte; how the wrappers find, keep and call the host's entry
 // points; the array fallbacks; the host object functions. The declarations
-// themselves are the README's generated reference, which tools_test keeps
-// current.
+// themselves are docs/reference.md's, which reference_test holds to what is
+// registered.
 #include "support.h"
 
 #include <cstring>
