@@ -118,9 +118,25 @@ const Section* EntryFor(const std::vector<Section>& sections, const Member& m) {
     return nullptr;
 }
 
+namespace {
+// Markdown links as their text alone: [SleepTKZ](#sleeptkz) is SleepTKZ.
+std::string Unlinked(std::string line) {
+    for (size_t open = 0; (open = line.find('[', open)) != std::string::npos; ++open) {
+        size_t mid = line.find("](", open), close = mid == std::string::npos ? mid : line.find(')', mid);
+        if (close == std::string::npos) break;
+        line.erase(mid, close + 1 - mid);
+        line.erase(open, 1);
+    }
+    return line;
+}
+}  // namespace
+
 std::string Render(const Section& entry) {
     std::string out;
-    for (const std::string& d : entry.declarations) out += d + "\n";
+    // A class member's declaration names its class: StdinTKZ.Flush.
+    size_t dot = entry.heading.find('.');
+    std::string owner = dot == std::string::npos ? "" : entry.heading.substr(0, dot + 1);
+    for (const std::string& d : entry.declarations) out += owner + d + "\n";
     out += "\n";
     std::istringstream in(entry.body);
     bool code = false;
@@ -131,7 +147,7 @@ std::string Render(const Section& entry) {
             if (code && (tag == "basic" || tag == "output")) out += tag == "basic" ? "Example:\n" : "Output:\n";
             continue;
         }
-        out += (code ? "    " : "") + l + "\n";
+        out += code ? "    " + l + "\n" : Unlinked(l) + "\n";
     }
     while (out.size() > 1 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
     return out;
