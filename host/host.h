@@ -200,6 +200,7 @@ private:
     void Destroy(void* h);
     void DrainDestructions();
     void Bury(void* h, Entry& e);
+    void EmptyGraveyard();
 
     Config config_;
     Registry registry_;

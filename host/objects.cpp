@@ -1,6 +1,8 @@
-// The host's own classes: folder items over real paths or synthetic chains,
-// memory blocks (exact-size, or of unknown size over a pointer), arrays whose
-// record's third word is the element storage, variants and exceptions.
+// Classes and objects: the host's classes and those the plugin registers,
+// objects of exact size with the host's header, which class an object is,
+// and the host's own kinds of object (memory blocks of known or unknown size,
+// arrays whose record's third word is the element storage, variants,
+// exceptions) with what each holds and gives back when destroyed.
 #include "host.h"
 #include "internals.h"
 
@@ -8,6 +10,54 @@
 #include <cstring>
 
 namespace emu {
+
+HostClass* Host::DefineClass(const std::string& name, const std::string& parent) {
+    auto& slot = classes_[Lower(name)];
+    if (!slot) slot = std::make_unique<HostClass>();
+    slot->name = name;
+    slot->kind = kPlainObject;
+    slot->parent = parent.empty() ? nullptr : FindClass(parent);
+    return slot.get();
+}
+
+HostClass* Host::FindClass(const std::string& name) {
+    auto it = classes_.find(Lower(name));
+    return it == classes_.end() ? nullptr : it->second.get();
+}
+
+void* Host::NewObject(HostClass* cls) {
+    if (cls == nullptr) return nullptr;
+    size_t header = cls->kind == kPluginObject ? cls->dataOffset : sizeof(ObjectHeader);
+    size_t size = header + (cls->kind == kPluginObject ? cls->dataSize : 0);
+    // Each instance is its own exact-size, zero-filled allocation.
+    ObjectHeader* o = (ObjectHeader*)calloc(1, size);
+    o->magic = kObjectMagic;
+    o->cls = cls;
+    o->serial = (uint32_t)++serial_;
+    Entry& e = ledger[o];
+    e = Entry();
+    e.object = true;
+    e.refs = 1;
+    e.serial = serial_;
+    e.size = size;
+    e.what = cls->name + " #" + std::to_string(serial_);
+    if (cls->kind == kException) o->payload = new ExceptionPayload;
+    return o;
+}
+
+void* Host::NewObject(const std::string& cls) { return NewObject(FindClass(cls)); }
+
+HostClass* Host::ClassOf(const void* obj) {
+    if (obj == nullptr || Check(obj, "class of") == nullptr) return nullptr;
+    auto it = ledger.find(obj);
+    if (!it->second.object) return nullptr;
+    return ((const ObjectHeader*)obj)->cls;
+}
+
+char* Host::DataOf(void* obj) {
+    HostClass* c = ClassOf(obj);
+    return c ? (char*)obj + c->dataOffset : nullptr;
+}
 
 int ElementSize(int type) {
     switch (type) {
@@ -96,37 +146,6 @@ std::string Host::BlockBytes(void* block) {
 char* Host::BlockData(void* block) {
     if (block == nullptr || Check(block, "memory block bytes") == nullptr) return nullptr;
     return PayloadOf<BlockPayload>(block)->data;
-}
-
-void* Host::FolderItem(const std::string& path) {
-    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
-    FolderPayload* p = new FolderPayload;
-    p->path = path;
-    o->payload = p;
-    return o;
-}
-
-void* Host::SyntheticItem(const std::string& name, const std::string& displayName, void* parent) {
-    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
-    FolderPayload* p = new FolderPayload;
-    p->synthetic = true;
-    p->name = name;
-    p->displayName = displayName;
-    p->parent = parent;  // takes over the caller's reference
-    o->payload = p;
-    return o;
-}
-
-std::string Host::PathOf(void* item) {
-    if (item == nullptr || Check(item, "path of") == nullptr) return "";
-    FolderPayload* p = PayloadOf<FolderPayload>(item);
-    if (!p->synthetic) return p->path;
-    // A synthetic item's path is its chain of names, topmost first.
-    std::vector<std::string> names;
-    for (void* i = item; i; i = PayloadOf<FolderPayload>(i)->parent) names.push_back(PayloadOf<FolderPayload>(i)->name);
-    std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) path += "/" + *it;
-    return path;
 }
 
 void* Host::NewArray(int elementType, int count) {
