@@ -10,11 +10,6 @@ namespace emu {
 
 static Host* gCurrent = nullptr;
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = (char)tolower((unsigned char)c);
-    return s;
-}
-
 Host::Host(Config config) : config_(std::move(config)), callCounts_(CountedCalls(), 0) {
     gCurrent = this;
     DefineClass("Object", "");

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "declarations.h"
 #include "layout.h"
 
 namespace emu {
@@ -40,20 +41,6 @@ struct Config {
     bool reallyFree = false;                  // free released records (benchmarks)
     bool logCalls = false;                    // keep Host::calls, the calls in order
 };
-
-// One parsed declaration, "Name(byref a as string, b as integer = 0) as T".
-struct Param {
-    bool byref = false;
-    std::string name, type, defaultText;
-};
-struct Decl {
-    std::string name, result;  // result "" for none
-    std::vector<Param> params;
-    bool ok = false;
-    std::string error;
-};
-Decl ParseDecl(const std::string& text);
-std::string Lower(std::string s);
 
 // A value crossing the boundary, by the declared type.
 struct Value {
@@ -163,7 +150,7 @@ public:
     void* FolderItem(const std::string& path);   // real path
     void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
     std::string PathOf(void* item);
-    // Arrays: type codes are the host's variant types (2 integer, 8 string, 9 object).
+    // Arrays and variants: types are TypeCodes (declarations.h).
     void* NewArray(int elementType, int count);
     void SetElement(void* array, int index, const Value& v);   // takes its own reference
     void* NewVariant(int type, const Value& v);

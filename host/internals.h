@@ -20,18 +20,24 @@ struct BlockPayload {
 };
 
 struct ArrayPayload {
-    int type = 0;                // element type: 2, 3, 5, 8, 9, 11
+    int type = 0;                // element type, a TypeCode
     int count = 0;
 };
 
 struct VariantPayload {
-    int type = 0;
+    int type = 0;                // a TypeCode
     Value value;                 // Handle values hold one reference
 };
 
 struct ExceptionPayload {
     StringRec* message = nullptr;
 };
+
+// A double as two stack words, low word first.
+void PushDouble(std::vector<uint32_t>& words, double d);
+// A boolean's stack word: the byte, with junk above it as a real caller may
+// leave it.
+inline uint32_t BooleanWord(bool b) { return 0xA5A5A500u | (b ? 1u : 0u); }
 
 template <class T> T* PayloadOf(void* obj) { return (T*)((ObjectHeader*)obj)->payload; }
 int ElementSize(int type);

@@ -61,8 +61,8 @@ char* Host::DataOf(void* obj) {
 
 int ElementSize(int type) {
     switch (type) {
-    case 3: case 5: return 8;
-    case 11: return 1;
+    case kInt64Type: case kDoubleType: return 8;
+    case kBooleanType: return 1;
     default: return 4;
     }
 }
@@ -83,7 +83,7 @@ void DestroyPayload(Host& host, ObjectHeader* o) {
     }
     case kArray: {
         ArrayPayload* p = (ArrayPayload*)o->payload;
-        if (p->type == 8 || p->type == 9) {
+        if (p->type == kStringType || p->type == kObjectType) {
             for (int i = 0; i < p->count; ++i) {
                 void* h;
                 memcpy(&h, (char*)o->storage + 4 * i, 4);
@@ -163,10 +163,10 @@ void Host::SetElement(void* array, int index, const Value& v) {
     ArrayPayload* p = (ArrayPayload*)o->payload;
     char* at = (char*)o->storage + (size_t)ElementSize(p->type) * (size_t)index;
     switch (p->type) {
-    case 3: memcpy(at, &v.l, 8); break;
-    case 5: memcpy(at, &v.d, 8); break;
-    case 11: *at = v.b; break;
-    case 8: case 9: {
+    case kInt64Type: memcpy(at, &v.l, 8); break;
+    case kDoubleType: memcpy(at, &v.d, 8); break;
+    case kBooleanType: *at = v.b; break;
+    case kStringType: case kObjectType: {
         StoreHandle(at, v.h);
         break;
     }
