@@ -1,6 +1,5 @@
 // The emulated host's life: the host classes it starts with, the one current
-// host the entry points find, the counting of calls, and what it gives back
-// at the end.
+// host the entry points find, and what it gives back at the end.
 #include "host.h"
 #include "internals.h"
 
@@ -33,24 +32,6 @@ Host::~Host() {
 Host& Host::Current() {
     if (gCurrent == nullptr) abort();
     return *gCurrent;
-}
-
-bool Host::CountCall(const char* name) {
-    int i = CallIndex(name);
-    if (i < 0) {
-        violations.push_back(std::string("a call the host does not count: ") + name);
-        return true;
-    }
-    int n = ++callCounts_[i];
-    if (config_.logCalls) calls.push_back(name);
-    if (config_.failAfter.empty()) return true;
-    auto it = config_.failAfter.find(name);
-    return it == config_.failAfter.end() || n <= it->second;
-}
-
-int Host::CallCount(const std::string& name) const {
-    int i = CallIndex(name.c_str());
-    return i < 0 ? 0 : callCounts_[i];
 }
 
 }  // namespace emu

@@ -147,6 +147,7 @@ public:
     // A new instance as the host makes one for the program ("new X"): the
     // configured limits apply and a registered constructor runs.
     void* NewInstance(const std::string& cls);
+    void* NewInstance(HostClass* cls);
     void* FolderItem(const std::string& path);   // real path
     void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
     std::string PathOf(void* item);
@@ -179,7 +180,7 @@ public:
         std::string what;
     };
     Entry* Check(const void* h, const char* who);
-    bool CountCall(const char* name);        // false: the configured failure
+    bool CountCall(int index);               // a row of entrypoints.def; false: the configured failure
     void ReleaseNow(void* h);
     std::map<const void*, Entry> ledger;
 
@@ -192,7 +193,7 @@ private:
     Config config_;
     Registry registry_;
     std::map<std::string, int> lookups_;
-    std::vector<int> callCounts_;            // by CallIndex
+    std::vector<int> callCounts_;            // by row of entrypoints.def
     std::map<std::string, std::unique_ptr<HostClass>> classes_;   // by lower-case name
     std::vector<void*> pendingDestroy_;
     bool destroying_ = false;

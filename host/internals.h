@@ -1,5 +1,5 @@
 // Shared between the emulated host's own files: the host-side data of its
-// own classes and the entry-point table.
+// own classes and the number of calls it counts.
 #pragma once
 
 #include "host.h"
@@ -46,15 +46,7 @@ int ElementSize(int type);
 Value FolderItemProperty(Host& host, void* item, const std::string& lowerName);
 void DestroyPayload(Host& host, ObjectHeader* o);
 
-struct EntryPoint {
-    const char* name;
-    void* address;
-};
-const std::vector<EntryPoint>& EntryPoints();
-// The place of a name among the calls the host counts (every entry point,
-// then the host-language methods it hands out), -1 for a name not there; and
-// how many there are.
-int CallIndex(const char* name);
+// How many calls the host counts: the rows of entrypoints.def.
 int CountedCalls();
 
 }  // namespace emu

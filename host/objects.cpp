@@ -59,6 +59,28 @@ char* Host::DataOf(void* obj) {
     return c ? (char*)obj + c->dataOffset : nullptr;
 }
 
+void* Host::NewInstance(HostClass* cls) {
+    if (cls == nullptr) return nullptr;
+    auto lim = config_.newInstanceLimit.find(cls->name);
+    if (lim != config_.newInstanceLimit.end()) {
+        if (lim->second <= 0) return nullptr;
+        --lim->second;
+    }
+    switch (cls->kind) {
+    case kFolderItem: return FolderItem("/");
+    case kMemoryBlock: return NewMemoryBlock(0);
+    case kArray: return NewArray(kIntegerType, 0);
+    case kVariant: return NewVariant(kNilType, Value());
+    default: break;
+    }
+    ObjectHeader* o = (ObjectHeader*)NewObject(cls);
+    if (cls->kind == kPluginObject && cls->def && cls->def->constructor)
+        ((void (*)(void*))cls->def->constructor)(o);
+    return o;
+}
+
+void* Host::NewInstance(const std::string& cls) { return NewInstance(FindClass(cls)); }
+
 int ElementSize(int type) {
     switch (type) {
     case kInt64Type: case kDoubleType: return 8;
