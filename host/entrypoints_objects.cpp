@@ -14,7 +14,7 @@ double GetVersion() { return 2019.031; }
 long RegisterClass(Who who, ClassDef* def) {
     Host& h = H();
     if (def == nullptr || def->name == nullptr) {
-        h.violations.push_back(std::string(who) + ": a definition without a name");
+        h.violations.push_back({Violation::Other, who.name, "a definition without a name"});
         return -1;
     }
     HostClass* cls = h.DefineClass(def->name);
@@ -48,19 +48,19 @@ long CallWithHandler(void (*f)(void*), void* data) {
 // ---- references and strings -----------------------------------------------
 
 void LockObject(Who who, void* o) {
-    if (o && IsString(o)) H().violations.push_back(std::string(who) + " given a string");
+    if (o && IsString(o)) H().violations.push_back({Violation::WrongKind, who.name, "a string"});
     H().Lock(o);
 }
 void UnlockObject(Who who, void* o) {
-    if (o && IsString(o)) H().violations.push_back(std::string(who) + " given a string");
+    if (o && IsString(o)) H().violations.push_back({Violation::WrongKind, who.name, "a string"});
     H().Unlock(o);
 }
 void LockString(Who who, void* s) {
-    if (s && IsObject(s)) H().violations.push_back(std::string(who) + " given an object");
+    if (s && IsObject(s)) H().violations.push_back({Violation::WrongKind, who.name, "an object"});
     H().Lock(s);
 }
 void UnlockString(Who who, void* s) {
-    if (s && IsObject(s)) H().violations.push_back(std::string(who) + " given an object");
+    if (s && IsObject(s)) H().violations.push_back({Violation::WrongKind, who.name, "an object"});
     H().Unlock(s);
 }
 StringRec* BuildString(const char* bytes, int length) {

@@ -156,7 +156,7 @@ char* ElementAt(void* a, long i, const char* who) {
     ArrayPayload* p = ArrayOf(a, who);
     if (!p) return nullptr;
     if (i < 0 || i >= p->count) {
-        H().violations.push_back(std::string(who) + ": index " + std::to_string(i) + " out of bounds");
+        H().violations.push_back({Violation::OutOfBounds, who, "index " + std::to_string(i)});
         return nullptr;
     }
     return (char*)((ObjectHeader*)a)->storage + (size_t)ElementSize(p->type) * (size_t)i;

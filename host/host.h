@@ -79,9 +79,28 @@ struct Registry {
     std::vector<std::string> order;        // "class X", "extension X", "method D"
 };
 
+// A record still alive: its handle, and what it is with its count.
 struct Leak {
     const void* handle;
     std::string what;
+};
+
+// A fault the host saw in how it was used. The kind is for tools that sort
+// faults; Message() is the text every report shows.
+struct Violation {
+    enum Kind {
+        Leaked,            // still alive when all should be given back (Faults, never in violations)
+        OverReleased,      // released more often than locked
+        UsedAfterRelease,  // a handle whose record was already released
+        UnknownHandle,     // a handle the host never made
+        WrongKind,         // a string where an object belongs, or the reverse
+        OutOfBounds,       // an array index past the array's ends
+        Other,             // a class without a name, a read-only property written ...
+    };
+    Kind kind = Other;
+    std::string who;   // the entry point or operation that saw it ("" for none)
+    std::string what;  // the record concerned (its description), or the detail
+    std::string Message() const;
 };
 
 class Host {
@@ -168,7 +187,10 @@ public:
     bool Alive(const void* h) const;
     uint64_t Mark() const { return serial_; }
     std::vector<Leak> LiveSince(uint64_t mark) const;
-    std::vector<std::string> violations;
+    std::vector<Violation> violations;       // in the order seen
+    // Every fault since a point: the records made after `mark` still alive
+    // (Leaked), then violations from `firstViolation` on.
+    std::vector<Violation> Faults(uint64_t mark = 0, size_t firstViolation = 0) const;
 
     // internal, used by the entry points
     struct Entry {

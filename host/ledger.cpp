@@ -24,11 +24,11 @@ Host::Entry* Host::Check(const void* h, const char* who) {
     if (h == nullptr) return nullptr;
     auto it = ledger.find(h);
     if (it == ledger.end()) {
-        violations.push_back(std::string(who) + ": unknown handle");
+        violations.push_back({Violation::UnknownHandle, who, ""});
         return nullptr;
     }
     if (it->second.released) {
-        violations.push_back(std::string(who) + ": used after release: " + it->second.what);
+        violations.push_back({Violation::UsedAfterRelease, who, it->second.what});
         return nullptr;
     }
     return &it->second;
@@ -42,7 +42,7 @@ void Host::Unlock(const void* h) {
     Entry* e = Check(h, "unlock");
     if (e == nullptr) return;
     if (e->refs <= 0) {
-        violations.push_back("released more often than locked: " + e->what);
+        violations.push_back({Violation::OverReleased, "unlock", e->what});
         return;
     }
     if (--e->refs == 0) ReleaseNow((void*)h);
@@ -69,6 +69,27 @@ std::vector<Leak> Host::LiveSince(uint64_t mark) const {
     for (auto& [h, e] : ledger)
         if (!e.released && e.serial > mark) out.push_back({h, e.what + " (" + std::to_string(e.refs) + " refs)"});
     return out;
+}
+
+std::vector<Violation> Host::Faults(uint64_t mark, size_t firstViolation) const {
+    std::vector<Violation> out;
+    for (const Leak& l : LiveSince(mark)) out.push_back({Violation::Leaked, "", l.what});
+    if (firstViolation < violations.size()) out.insert(out.end(), violations.begin() + (long)firstViolation, violations.end());
+    return out;
+}
+
+// The texts reports have always shown.
+std::string Violation::Message() const {
+    switch (kind) {
+    case Leaked: return "leaked: " + what;
+    case OverReleased: return "released more often than locked: " + what;
+    case UsedAfterRelease: return who + ": used after release: " + what;
+    case UnknownHandle: return who + ": unknown handle";
+    case WrongKind: return who + " given " + what;
+    case OutOfBounds: return who + ": " + what + " out of bounds";
+    case Other: break;
+    }
+    return who.empty() ? what : who + ": " + what;
 }
 
 void Host::ReleaseNow(void* h) {

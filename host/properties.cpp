@@ -83,7 +83,7 @@ void Host::SetProp(void* obj, const std::string& name, const Value& v) {
     if (c->kind != kPluginObject) return;
     const PropertyDef* p = Property(c->name, name);
     if (!p || p->setter == nullptr) {
-        violations.push_back("property " + name + " of " + c->name + " cannot be written");
+        violations.push_back({Violation::Other, "", "property " + name + " of " + c->name + " cannot be written"});
         return;
     }
     Type k = Classify(p->type).type;
