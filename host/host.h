@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "child.h"
 #include "declarations.h"
 #include "layout.h"
 
@@ -231,11 +232,6 @@ private:
 // the declared type says ("" for none; "integer", "int64", "double",
 // "boolean", anything else a handle).
 Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
-
-// Runs fn in a child process and returns its exit status (-signal when it
-// died of a signal); the child's standard output and error are collected in
-// *output when output is given.
-int RunChild(const std::function<int()>& fn, std::string* output = nullptr);
 
 // What a plugin registered: a readable listing, or the Markdown tables of
 // the README's reference.
