@@ -9,7 +9,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -111,12 +110,14 @@ public:
     Host(const Host&) = delete;
     static Host& Current();
 
-    // ---- resolver ---------------------------------------------------------
+    // ---- life (host.cpp) ----------------------------------------------------
+    Config& config() { return config_; }
+
+    // ---- entry points and calls counted (entrypoints.cpp) -------------------
     static void* Resolver(const char* name);
     void* Resolve(const char* name);
     int Lookups(const std::string& name) const;
     static std::vector<std::string> EntryPointNames();
-    Config& config() { return config_; }
     // How often an entry point (or a host-language method the host handed
     // out) was called. Every call is counted, without allocating.
     int CallCount(const std::string& name) const;
@@ -126,14 +127,15 @@ public:
     std::vector<std::string> calls;
     std::map<std::string, std::vector<uint32_t>> recorded;
 
-    // ---- the plugin -------------------------------------------------------
+    // ---- the plugin (loader.cpp, symbols.cpp) -------------------------------
     bool Load(const std::string& path, std::string* error);
     void* PluginHandle() const { return dl_; }
     // Address of an exported function or data of the plugin, by its plain
     // name or its demangled C++ signature ("REALLockString(REALstringStruct*)").
     void* Symbol(const std::string& name);
     Registry& registry() { return registry_; }
-    HostClass* FindClass(const std::string& name);
+
+    // ---- calls (call.cpp) and properties (properties.cpp) -------------------
     // Registered members, by declaration text or name (first match).
     const MethodDef* GlobalMethod(const std::string& declOrName, int argc = -1);
     const MethodDef* ClassMethod(const std::string& cls, const std::string& declOrName, bool shared, int argc = -1);
@@ -148,14 +150,15 @@ public:
     Value GetProp(void* obj, const std::string& name);
     void SetProp(void* obj, const std::string& name, const Value& v);
 
-    // ---- strings ----------------------------------------------------------
+    // ---- strings (strings.cpp) ----------------------------------------------
     StringRec* NewString(const std::string& bytes, uint32_t encoding);
     std::string Bytes(const void* s);       // "" for nil
     uint32_t Encoding(const void* s);
     StringRec* Convert(StringRec* s, uint32_t encoding);
 
-    // ---- objects ----------------------------------------------------------
+    // ---- classes and objects (objects.cpp; folder items: folderitems.cpp) ---
     HostClass* DefineClass(const std::string& name, const std::string& parent = "Object");
+    HostClass* FindClass(const std::string& name);
     void* NewObject(HostClass* cls);
     void* NewObject(const std::string& cls);
     HostClass* ClassOf(const void* obj);
@@ -177,7 +180,7 @@ public:
     void* NewVariant(int type, const Value& v);
     std::vector<void*> raised;               // exceptions raised, references held by the host
 
-    // ---- references -------------------------------------------------------
+    // ---- references: the ledger (ledger.cpp) --------------------------------
     void Lock(const void* h);
     // Stores a handle in a 4-byte slot that holds a reference: the new handle
     // is locked before the old one is released, so storing one over itself
@@ -225,16 +228,15 @@ private:
     std::string path_;
     std::map<std::string, void*> symbols_;
     std::vector<void*> graveyard_;
-    friend struct Internals;
 };
 
 // Calls a cdecl procedure with the given stack words and reads its result as
-// the declared type says ("" for none; "integer", "int64", "double",
-// "boolean", anything else a handle).
+// the declared type says ("" for none; a 32-bit word, int64, double, single,
+// boolean, anything else a handle: Classify).
 Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
 
 // What a plugin registered: a readable listing, or the Markdown tables of
-// the README's reference.
+// the README's reference (inventory.cpp).
 enum class Inventory { Listing, Markdown };
 std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
 
