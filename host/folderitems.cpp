@@ -1,7 +1,7 @@
-// The properties a folder item shows the plugin: its name and display name,
-// its parent, its path and whether it exists. A real item answers from its
-// absolute path; a synthetic item (tests of deep chains) from what it was
-// made with.
+// Folder items: real ones over absolute paths and synthetic chains (tests of
+// deep chains), and the properties an item shows the plugin: its name and
+// display name, its parent, its path and whether it exists. A real item
+// answers from its path; a synthetic item from what it was made with.
 #include "host.h"
 #include "internals.h"
 
@@ -20,6 +20,37 @@ std::string BaseName(const std::string& path) {
 }
 
 }  // namespace
+
+void* Host::FolderItem(const std::string& path) {
+    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
+    FolderPayload* p = new FolderPayload;
+    p->path = path;
+    o->payload = p;
+    return o;
+}
+
+void* Host::SyntheticItem(const std::string& name, const std::string& displayName, void* parent) {
+    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
+    FolderPayload* p = new FolderPayload;
+    p->synthetic = true;
+    p->name = name;
+    p->displayName = displayName;
+    p->parent = parent;  // takes over the caller's reference
+    o->payload = p;
+    return o;
+}
+
+std::string Host::PathOf(void* item) {
+    if (item == nullptr || Check(item, "path of") == nullptr) return "";
+    FolderPayload* p = PayloadOf<FolderPayload>(item);
+    if (!p->synthetic) return p->path;
+    // A synthetic item's path is its chain of names, topmost first.
+    std::vector<std::string> names;
+    for (void* i = item; i; i = PayloadOf<FolderPayload>(i)->parent) names.push_back(PayloadOf<FolderPayload>(i)->name);
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it) path += "/" + *it;
+    return path;
+}
 
 Value FolderItemProperty(Host& host, void* item, const std::string& lowerName) {
     const std::string& n = lowerName;

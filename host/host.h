@@ -9,13 +9,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "child.h"
+#include "declarations.h"
 #include "layout.h"
 
 namespace emu {
@@ -40,20 +41,6 @@ struct Config {
     bool reallyFree = false;                  // free released records (benchmarks)
     bool logCalls = false;                    // keep Host::calls, the calls in order
 };
-
-// One parsed declaration, "Name(byref a as string, b as integer = 0) as T".
-struct Param {
-    bool byref = false;
-    std::string name, type, defaultText;
-};
-struct Decl {
-    std::string name, result;  // result "" for none
-    std::vector<Param> params;
-    bool ok = false;
-    std::string error;
-};
-Decl ParseDecl(const std::string& text);
-std::string Lower(std::string s);
 
 // A value crossing the boundary, by the declared type.
 struct Value {
@@ -92,9 +79,28 @@ struct Registry {
     std::vector<std::string> order;        // "class X", "extension X", "method D"
 };
 
+// A record still alive: its handle, and what it is with its count.
 struct Leak {
     const void* handle;
     std::string what;
+};
+
+// A fault the host saw in how it was used. The kind is for tools that sort
+// faults; Message() is the text every report shows.
+struct Violation {
+    enum Kind {
+        Leaked,            // still alive when all should be given back (Faults, never in violations)
+        OverReleased,      // released more often than locked
+        UsedAfterRelease,  // a handle whose record was already released
+        UnknownHandle,     // a handle the host never made
+        WrongKind,         // a string where an object belongs, or the reverse
+        OutOfBounds,       // an array index past the array's ends
+        Other,             // a class without a name, a read-only property written ...
+    };
+    Kind kind = Other;
+    std::string who;   // the entry point or operation that saw it ("" for none)
+    std::string what;  // the record concerned (its description), or the detail
+    std::string Message() const;
 };
 
 class Host {
@@ -104,12 +110,14 @@ public:
     Host(const Host&) = delete;
     static Host& Current();
 
-    // ---- resolver ---------------------------------------------------------
+    // ---- life (host.cpp) ----------------------------------------------------
+    Config& config() { return config_; }
+
+    // ---- entry points and calls counted (entrypoints.cpp) -------------------
     static void* Resolver(const char* name);
     void* Resolve(const char* name);
     int Lookups(const std::string& name) const;
     static std::vector<std::string> EntryPointNames();
-    Config& config() { return config_; }
     // How often an entry point (or a host-language method the host handed
     // out) was called. Every call is counted, without allocating.
     int CallCount(const std::string& name) const;
@@ -119,14 +127,15 @@ public:
     std::vector<std::string> calls;
     std::map<std::string, std::vector<uint32_t>> recorded;
 
-    // ---- the plugin -------------------------------------------------------
+    // ---- the plugin (loader.cpp, symbols.cpp) -------------------------------
     bool Load(const std::string& path, std::string* error);
     void* PluginHandle() const { return dl_; }
     // Address of an exported function or data of the plugin, by its plain
     // name or its demangled C++ signature ("REALLockString(REALstringStruct*)").
     void* Symbol(const std::string& name);
     Registry& registry() { return registry_; }
-    HostClass* FindClass(const std::string& name);
+
+    // ---- calls (call.cpp) and properties (properties.cpp) -------------------
     // Registered members, by declaration text or name (first match).
     const MethodDef* GlobalMethod(const std::string& declOrName, int argc = -1);
     const MethodDef* ClassMethod(const std::string& cls, const std::string& declOrName, bool shared, int argc = -1);
@@ -141,14 +150,15 @@ public:
     Value GetProp(void* obj, const std::string& name);
     void SetProp(void* obj, const std::string& name, const Value& v);
 
-    // ---- strings ----------------------------------------------------------
+    // ---- strings (strings.cpp) ----------------------------------------------
     StringRec* NewString(const std::string& bytes, uint32_t encoding);
     std::string Bytes(const void* s);       // "" for nil
     uint32_t Encoding(const void* s);
     StringRec* Convert(StringRec* s, uint32_t encoding);
 
-    // ---- objects ----------------------------------------------------------
+    // ---- classes and objects (objects.cpp; folder items: folderitems.cpp) ---
     HostClass* DefineClass(const std::string& name, const std::string& parent = "Object");
+    HostClass* FindClass(const std::string& name);
     void* NewObject(HostClass* cls);
     void* NewObject(const std::string& cls);
     HostClass* ClassOf(const void* obj);
@@ -160,16 +170,17 @@ public:
     // A new instance as the host makes one for the program ("new X"): the
     // configured limits apply and a registered constructor runs.
     void* NewInstance(const std::string& cls);
+    void* NewInstance(HostClass* cls);
     void* FolderItem(const std::string& path);   // real path
     void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
     std::string PathOf(void* item);
-    // Arrays: type codes are the host's variant types (2 integer, 8 string, 9 object).
+    // Arrays and variants: types are TypeCodes (declarations.h).
     void* NewArray(int elementType, int count);
     void SetElement(void* array, int index, const Value& v);   // takes its own reference
     void* NewVariant(int type, const Value& v);
     std::vector<void*> raised;               // exceptions raised, references held by the host
 
-    // ---- references -------------------------------------------------------
+    // ---- references: the ledger (ledger.cpp) --------------------------------
     void Lock(const void* h);
     // Stores a handle in a 4-byte slot that holds a reference: the new handle
     // is locked before the old one is released, so storing one over itself
@@ -180,7 +191,10 @@ public:
     bool Alive(const void* h) const;
     uint64_t Mark() const { return serial_; }
     std::vector<Leak> LiveSince(uint64_t mark) const;
-    std::vector<std::string> violations;
+    std::vector<Violation> violations;       // in the order seen
+    // Every fault since a point: the records made after `mark` still alive
+    // (Leaked), then violations from `firstViolation` on.
+    std::vector<Violation> Faults(uint64_t mark = 0, size_t firstViolation = 0) const;
 
     // internal, used by the entry points
     struct Entry {
@@ -192,7 +206,7 @@ public:
         std::string what;
     };
     Entry* Check(const void* h, const char* who);
-    bool CountCall(const char* name);        // false: the configured failure
+    bool CountCall(int index);               // a row of entrypoints.def; false: the configured failure
     void ReleaseNow(void* h);
     std::map<const void*, Entry> ledger;
 
@@ -200,11 +214,12 @@ private:
     void Destroy(void* h);
     void DrainDestructions();
     void Bury(void* h, Entry& e);
+    void EmptyGraveyard();
 
     Config config_;
     Registry registry_;
     std::map<std::string, int> lookups_;
-    std::vector<int> callCounts_;            // by CallIndex
+    std::vector<int> callCounts_;            // by row of entrypoints.def
     std::map<std::string, std::unique_ptr<HostClass>> classes_;   // by lower-case name
     std::vector<void*> pendingDestroy_;
     bool destroying_ = false;
@@ -213,21 +228,15 @@ private:
     std::string path_;
     std::map<std::string, void*> symbols_;
     std::vector<void*> graveyard_;
-    friend struct Internals;
 };
 
 // Calls a cdecl procedure with the given stack words and reads its result as
-// the declared type says ("" for none; "integer", "int64", "double",
-// "boolean", anything else a handle).
+// the declared type says ("" for none; a 32-bit word, int64, double, single,
+// boolean, anything else a handle: Classify).
 Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
 
-// Runs fn in a child process and returns its exit status (-signal when it
-// died of a signal); the child's standard output and error are collected in
-// *output when output is given.
-int RunChild(const std::function<int()>& fn, std::string* output = nullptr);
-
 // What a plugin registered: a readable listing, or the Markdown tables of
-// the README's reference.
+// the README's reference (inventory.cpp).
 enum class Inventory { Listing, Markdown };
 std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
 

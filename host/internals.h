@@ -1,5 +1,5 @@
 // Shared between the emulated host's own files: the host-side data of its
-// own classes and the entry-point table.
+// own classes, the stack words of calls, and the number of calls it counts.
 #pragma once
 
 #include "host.h"
@@ -20,12 +20,12 @@ struct BlockPayload {
 };
 
 struct ArrayPayload {
-    int type = 0;                // element type: 2, 3, 5, 8, 9, 11
+    int type = 0;                // element type, a TypeCode
     int count = 0;
 };
 
 struct VariantPayload {
-    int type = 0;
+    int type = 0;                // a TypeCode
     Value value;                 // Handle values hold one reference
 };
 
@@ -33,22 +33,21 @@ struct ExceptionPayload {
     StringRec* message = nullptr;
 };
 
+// A double as two stack words, low word first (call.cpp).
+void PushDouble(std::vector<uint32_t>& words, double d);
+// A boolean's stack word: the byte, with junk above it as a real caller may
+// leave it.
+inline uint32_t BooleanWord(bool b) { return 0xA5A5A500u | (b ? 1u : 0u); }
+
 template <class T> T* PayloadOf(void* obj) { return (T*)((ObjectHeader*)obj)->payload; }
-int ElementSize(int type);
+int ElementSize(int type);  // bytes of an array element of a TypeCode (objects.cpp)
 // A folder item's property by lower-case name (folderitems.cpp); no value
 // for a name it lacks.
 Value FolderItemProperty(Host& host, void* item, const std::string& lowerName);
+// Gives back what a host object holds, when the ledger destroys it (objects.cpp).
 void DestroyPayload(Host& host, ObjectHeader* o);
 
-struct EntryPoint {
-    const char* name;
-    void* address;
-};
-const std::vector<EntryPoint>& EntryPoints();
-// The place of a name among the calls the host counts (every entry point,
-// then the host-language methods it hands out), -1 for a name not there; and
-// how many there are.
-int CallIndex(const char* name);
+// How many calls the host counts: the rows of entrypoints.def (entrypoints.cpp).
 int CountedCalls();
 
 }  // namespace emu

@@ -1,6 +1,8 @@
-// The host's own classes: folder items over real paths or synthetic chains,
-// memory blocks (exact-size, or of unknown size over a pointer), arrays whose
-// record's third word is the element storage, variants and exceptions.
+// Classes and objects: the host's classes and those the plugin registers,
+// objects of exact size with the host's header, which class an object is,
+// and the host's own kinds of object (memory blocks of known or unknown size,
+// arrays whose record's third word is the element storage, variants,
+// exceptions) with what each holds and gives back when destroyed.
 #include "host.h"
 #include "internals.h"
 
@@ -9,10 +11,80 @@
 
 namespace emu {
 
+HostClass* Host::DefineClass(const std::string& name, const std::string& parent) {
+    auto& slot = classes_[Lower(name)];
+    if (!slot) slot = std::make_unique<HostClass>();
+    slot->name = name;
+    slot->kind = kPlainObject;
+    slot->parent = parent.empty() ? nullptr : FindClass(parent);
+    return slot.get();
+}
+
+HostClass* Host::FindClass(const std::string& name) {
+    auto it = classes_.find(Lower(name));
+    return it == classes_.end() ? nullptr : it->second.get();
+}
+
+void* Host::NewObject(HostClass* cls) {
+    if (cls == nullptr) return nullptr;
+    size_t header = cls->kind == kPluginObject ? cls->dataOffset : sizeof(ObjectHeader);
+    size_t size = header + (cls->kind == kPluginObject ? cls->dataSize : 0);
+    // Each instance is its own exact-size, zero-filled allocation.
+    ObjectHeader* o = (ObjectHeader*)calloc(1, size);
+    o->magic = kObjectMagic;
+    o->cls = cls;
+    o->serial = (uint32_t)++serial_;
+    Entry& e = ledger[o];
+    e = Entry();
+    e.object = true;
+    e.refs = 1;
+    e.serial = serial_;
+    e.size = size;
+    e.what = cls->name + " #" + std::to_string(serial_);
+    if (cls->kind == kException) o->payload = new ExceptionPayload;
+    return o;
+}
+
+void* Host::NewObject(const std::string& cls) { return NewObject(FindClass(cls)); }
+
+HostClass* Host::ClassOf(const void* obj) {
+    if (obj == nullptr || Check(obj, "class of") == nullptr) return nullptr;
+    auto it = ledger.find(obj);
+    if (!it->second.object) return nullptr;
+    return ((const ObjectHeader*)obj)->cls;
+}
+
+char* Host::DataOf(void* obj) {
+    HostClass* c = ClassOf(obj);
+    return c ? (char*)obj + c->dataOffset : nullptr;
+}
+
+void* Host::NewInstance(HostClass* cls) {
+    if (cls == nullptr) return nullptr;
+    auto lim = config_.newInstanceLimit.find(cls->name);
+    if (lim != config_.newInstanceLimit.end()) {
+        if (lim->second <= 0) return nullptr;
+        --lim->second;
+    }
+    switch (cls->kind) {
+    case kFolderItem: return FolderItem("/");
+    case kMemoryBlock: return NewMemoryBlock(0);
+    case kArray: return NewArray(kIntegerType, 0);
+    case kVariant: return NewVariant(kNilType, Value());
+    default: break;
+    }
+    ObjectHeader* o = (ObjectHeader*)NewObject(cls);
+    if (cls->kind == kPluginObject && cls->def && cls->def->constructor)
+        ((void (*)(void*))cls->def->constructor)(o);
+    return o;
+}
+
+void* Host::NewInstance(const std::string& cls) { return NewInstance(FindClass(cls)); }
+
 int ElementSize(int type) {
     switch (type) {
-    case 3: case 5: return 8;
-    case 11: return 1;
+    case kInt64Type: case kDoubleType: return 8;
+    case kBooleanType: return 1;
     default: return 4;
     }
 }
@@ -33,7 +105,7 @@ void DestroyPayload(Host& host, ObjectHeader* o) {
     }
     case kArray: {
         ArrayPayload* p = (ArrayPayload*)o->payload;
-        if (p->type == 8 || p->type == 9) {
+        if (p->type == kStringType || p->type == kObjectType) {
             for (int i = 0; i < p->count; ++i) {
                 void* h;
                 memcpy(&h, (char*)o->storage + 4 * i, 4);
@@ -98,37 +170,6 @@ char* Host::BlockData(void* block) {
     return PayloadOf<BlockPayload>(block)->data;
 }
 
-void* Host::FolderItem(const std::string& path) {
-    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
-    FolderPayload* p = new FolderPayload;
-    p->path = path;
-    o->payload = p;
-    return o;
-}
-
-void* Host::SyntheticItem(const std::string& name, const std::string& displayName, void* parent) {
-    ObjectHeader* o = (ObjectHeader*)NewObject("FolderItem");
-    FolderPayload* p = new FolderPayload;
-    p->synthetic = true;
-    p->name = name;
-    p->displayName = displayName;
-    p->parent = parent;  // takes over the caller's reference
-    o->payload = p;
-    return o;
-}
-
-std::string Host::PathOf(void* item) {
-    if (item == nullptr || Check(item, "path of") == nullptr) return "";
-    FolderPayload* p = PayloadOf<FolderPayload>(item);
-    if (!p->synthetic) return p->path;
-    // A synthetic item's path is its chain of names, topmost first.
-    std::vector<std::string> names;
-    for (void* i = item; i; i = PayloadOf<FolderPayload>(i)->parent) names.push_back(PayloadOf<FolderPayload>(i)->name);
-    std::string path;
-    for (auto it = names.rbegin(); it != names.rend(); ++it) path += "/" + *it;
-    return path;
-}
-
 void* Host::NewArray(int elementType, int count) {
     ObjectHeader* o = (ObjectHeader*)NewObject("Array");
     ArrayPayload* p = new ArrayPayload;
@@ -144,10 +185,10 @@ void Host::SetElement(void* array, int index, const Value& v) {
     ArrayPayload* p = (ArrayPayload*)o->payload;
     char* at = (char*)o->storage + (size_t)ElementSize(p->type) * (size_t)index;
     switch (p->type) {
-    case 3: memcpy(at, &v.l, 8); break;
-    case 5: memcpy(at, &v.d, 8); break;
-    case 11: *at = v.b; break;
-    case 8: case 9: {
+    case kInt64Type: memcpy(at, &v.l, 8); break;
+    case kDoubleType: memcpy(at, &v.d, 8); break;
+    case kBooleanType: *at = v.b; break;
+    case kStringType: case kObjectType: {
         StoreHandle(at, v.h);
         break;
     }

@@ -114,7 +114,7 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
             for (size_t i = owned; i < s.owned.size(); ++i) s.host.Unlock(s.owned[i]);
             s.owned.resize(owned);
             for (const emu::Leak& l : s.host.LiveSince(mark)) ADD_FAILURE() << "still alive: " << l.what;
-            for (const std::string& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f;
+            for (const emu::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
             s.host.violations.clear();
             for (auto& [block, b] : allochook::Live())
                 if (!before.count(block)) ADD_FAILURE() << "a block of " << b.size << " bytes of the plugin left behind";

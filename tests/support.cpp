@@ -76,7 +76,7 @@ void RunFresh(const emu::Config& config, const std::function<void(Session&)>& bo
             // child's output with its verdict.
             std::vector<std::string> faults;
             for (const emu::Leak& l : host.LiveSince(0)) faults.push_back("still alive at the end: " + l.what);
-            for (const std::string& v : host.violations) faults.push_back("reference fault: " + v);
+            for (const emu::Violation& v : host.violations) faults.push_back("reference fault: " + v.Message());
             for (const std::string& f : faults) {
                 printf("%s\n", f.c_str());
                 ADD_FAILURE() << f;

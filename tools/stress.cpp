@@ -449,16 +449,15 @@ void CallInChild(emu::Host& host, const Member& m, const std::vector<int>& pick,
     c.Release();
     for (const emu::Leak& l : host.LiveSince(mark)) report += "leaked\t" + l.what + "\n";
     for (size_t i = seen; i < host.violations.size(); ++i) {
-        const std::string& what = host.violations[i];
+        const emu::Violation& v = host.violations[i];
         // A reference of the caller's found released when the caller gives
         // it back: the plugin released it once too often.
-        bool late = what.find("used after release") != std::string::npos;
-        const char* kind = what.find("released more often") != std::string::npos || (late && i >= during)
-                               ? "over-released"
-                           : late ? "used after release"
-                                  : "reference fault";
-        size_t at = late && i >= during ? what.find("release: ") + 9 : 0;
-        report += std::string(kind) + "\t" + what.substr(at) + "\n";
+        bool late = v.kind == emu::Violation::UsedAfterRelease;
+        bool given = late && i >= during;
+        const char* kind = v.kind == emu::Violation::OverReleased || given ? "over-released"
+                           : late                                          ? "used after release"
+                                                                           : "reference fault";
+        report += std::string(kind) + "\t" + (given ? v.what : v.Message()) + "\n";
     }
     report += "done\n";
     for (size_t at = 0; at < report.size();) {

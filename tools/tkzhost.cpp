@@ -329,7 +329,7 @@ int Run(const Args& args) {
     if (!leaks.empty() || !host.violations.empty()) {
         std::fprintf(stderr, "tkzhost: reference faults of the plugin during this run:\n");
         for (const emu::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
-        for (const std::string& v : host.violations) std::fprintf(stderr, "  %s\n", tkzhost::Escape(v).c_str());
+        for (const emu::Violation& v : host.violations) std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
         if (status == 0) status = 3;
     }
     return status;

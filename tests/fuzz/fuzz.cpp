@@ -66,7 +66,7 @@ Scope::~Scope() {
     for (void* p : owned) h.Unlock(p);
     std::string faults;
     for (const emu::Leak& l : h.LiveSince(mark)) faults += "\n  still alive: " + l.what;
-    for (const std::string& v : h.violations) faults += "\n  reference fault: " + v;
+    for (const emu::Violation& v : h.violations) faults += "\n  reference fault: " + v.Message();
     if (!faults.empty()) Fail("references unbalanced after the input:" + faults);
     h.calls.clear();
     h.recorded.clear();
