@@ -20,7 +20,7 @@ namespace {
 // Every allocating line of src/ ("#2" for the second of two equal lines in a
 // file), with what reaches it or, for none, why nothing registered does.
 const std::map<std::string, const char*> kSites = {
-    {"functions/bytes.cpp: unsigned char* buf = (unsigned char*)malloc((size_t)n);", "XOR"},
+    {"bytes/bytes.cpp: unsigned char* buf = (unsigned char*)malloc((size_t)n);", "XOR"},
     {"text/strings.cpp: units = (unsigned short*)calloc(1, 4 * (size_t)count + 4);", "UTF-32 clone"},
     {"text/builders.cpp: void* block = capacity >= 0 ? calloc(1, (size_t)capacity + 4) : nullptr;", "path"},
     {"text/builders.cpp: char* block = (char*)realloc(b.data, (size_t)grown + 4);", "path"},

@@ -3,20 +3,6 @@
 
 #include "../hostapi/records.h"
 
-// String and memory block functions.
-long GetHash32(REALstringStruct* s);
-REALstringStruct* BitwiseXORStringBytes(REALstringStruct* s, long v);
-long getStringEncoding(REALstringStruct* s);
-void setStringEncoding(REALstringStruct* s, long encoding);
-REALstringStruct* StringFromOSType(long code);
-long OSTypeFromString(REALstringStruct* s);
-REALmemoryBlockStruct* StringToMemoryBlockTKZ(REALstringStruct* s);
-REALstringStruct* MemoryBlockToString1(REALmemoryBlockStruct* block);
-REALstringStruct* MemoryBlockToString2(REALmemoryBlockStruct* block, long len);
-REALstringStruct* CloneString(REALstringStruct* s);
-REALmemoryBlockStruct* CloneMemoryBlock1(REALmemoryBlockStruct* block);
-REALmemoryBlockStruct* CloneMemoryBlock2(REALmemoryBlockStruct* block, long len);
-
 // UUID validation and class-name tests.
 REALstringStruct* ValidateUUID(REALstringStruct* text, long mode);
 bool rbisaObject(REALobjectStruct* o, REALstringStruct* className);

@@ -1,5 +1,6 @@
 // The 39 global methods, in the order the host must receive them. The two
 // "DelayTKZ" entries are overloads that differ only in their parameters.
+#include "../bytes/bytes.h"
 #include "../folderitem/folderitem.h"
 #include "../functions/functions.h"
 #include "../sound/volume.h"

@@ -5,7 +5,7 @@
 // size the host reports: such a length is cut to the block's size. For a
 // block of unknown size (the host reports a negative size, as for a block
 // made over a pointer) the length is the caller's word and is trusted.
-#include "functions.h"
+#include "bytes.h"
 
 #include "bytekernels.h"
 
