@@ -3,11 +3,6 @@
 
 #include "../hostapi/records.h"
 
-// UUID validation and class-name tests.
-REALstringStruct* ValidateUUID(REALstringStruct* text, long mode);
-bool rbisaObject(REALobjectStruct* o, REALstringStruct* className);
-bool rbisaArray(REALarrayStruct* v, REALstringStruct* className);
-
 // Working directory, delays, console callbacks, cursor and desktop.
 bool SetCurrentWorkingDirectoryTKZ(REALfolderItemStruct* path);
 long ReturnErrPtr();

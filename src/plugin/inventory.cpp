@@ -1,6 +1,7 @@
 // The 39 global methods, in the order the host must receive them. The two
 // "DelayTKZ" entries are overloads that differ only in their parameters.
 #include "../bytes/bytes.h"
+#include "../checks/checks.h"
 #include "../folderitem/folderitem.h"
 #include "../functions/functions.h"
 #include "../sound/volume.h"

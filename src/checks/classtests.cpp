@@ -3,7 +3,7 @@
 // (nil object or array, not an array of objects, empty array, nil first
 // element, unknown class name) is false. Only element 0 of an array is
 // tested.
-#include "functions.h"
+#include "checks.h"
 
 #include "../objects/hostobjects.h"
 #include "../text/rbtext.h"

@@ -3,7 +3,7 @@
 // unchanged, or nil. Bit 0 set: no braces; clear: braces required. Bit 1
 // set: each of the four hyphens optional; clear: required. Other bits play no
 // part. Nothing may follow the form.
-#include "functions.h"
+#include "checks.h"
 
 #include "../text/rbtext.h"
 
