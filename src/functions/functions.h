@@ -3,11 +3,8 @@
 
 #include "../hostapi/records.h"
 
-// Working directory, delays, console callbacks, cursor and desktop.
+// Working directory, delays, cursor and desktop.
 bool SetCurrentWorkingDirectoryTKZ(REALfolderItemStruct* path);
-long ReturnErrPtr();
-long ReturnOutPtr();
-long ReturnInPtr();
 void RBSleep(double time);
 void RBDelay(double time);
 void RBDelay2(double time, long mode);
@@ -15,9 +12,3 @@ void RBShowCursor();
 void RBHideCursor();
 void RBObscureCursor();
 long DoubleClickTime();
-
-extern "C" {
-int gsdll_stdin(void* instance, char* buffer, int length);
-int gsdll_stdout(void* instance, const char* text, int length);
-int gsdll_stderr(void* instance, const char* text, int length);
-}

@@ -2,6 +2,7 @@
 // "DelayTKZ" entries are overloads that differ only in their parameters.
 #include "../bytes/bytes.h"
 #include "../checks/checks.h"
+#include "../console/console.h"
 #include "../folderitem/folderitem.h"
 #include "../functions/functions.h"
 #include "../sound/volume.h"

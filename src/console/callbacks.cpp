@@ -2,7 +2,7 @@
 // libraries that want standard-stream procedures ("ReturnInPtrTKZ",
 // "ReturnOutPtrTKZ", "ReturnErrPtrTKZ" answer them as integers): input
 // through them is always empty, output is accepted in full and dropped.
-#include "functions.h"
+#include "console.h"
 
 extern "C" {
 int gsdll_stdin(void*, char*, int) { return 0; }
