@@ -1,11 +1,10 @@
-// The "folderitem" extension methods, the folder-item path helpers other
-// features use, and the "TimeZoneTKZ" class.
+// The "folderitem" extension methods and the folder-item path helpers other
+// features use.
 #pragma once
 
 #include "../hostapi/records.h"
 
 extern "C" {
-extern REALclassDefinition timezoneClass;        // "TimeZoneTKZ"
 extern REALclassDefinition FolderItemExtension;  // "folderitem"
 }
 

@@ -5,6 +5,7 @@
 #include "plugin.h"
 
 #include "../console/console.h"
+#include "../desktop/desktop.h"
 #include "../folderitem/folderitem.h"
 #include "../hostapi/wrappers.h"
 #include "../styledata/styledata.h"

@@ -3,6 +3,7 @@
 #include "../bytes/bytes.h"
 #include "../checks/checks.h"
 #include "../console/console.h"
+#include "../desktop/desktop.h"
 #include "../folderitem/folderitem.h"
 #include "../functions/functions.h"
 #include "../sound/volume.h"

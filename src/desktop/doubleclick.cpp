@@ -2,7 +2,7 @@
 // GTK setting "gtk-double-click-time" (milliseconds), in sixtieths of a
 // second, truncated. GTK is opened at run time and never required: without it,
 // or without its settings (no display), the answer is 0.
-#include "functions.h"
+#include "desktop.h"
 
 #include "gtk.h"
 

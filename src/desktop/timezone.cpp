@@ -1,7 +1,7 @@
 // "TimeZoneTKZ": six read-only properties over 32 bytes of instance data.
 // The class reports what the host put into the instance data and asks the
 // system nothing: no constructor, no setter, no system call.
-#include "folderitem.h"
+#include "desktop.h"
 
 #include "../hostapi/registration.h"
 

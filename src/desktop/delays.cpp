@@ -3,7 +3,7 @@
 // (negative, zero, NaN, infinite, 2^31 s or more) returns at once; a delay cut
 // short by a signal is not resumed. The host is given no control while the
 // calling thread sleeps; the mode of the second overload changes nothing.
-#include "functions.h"
+#include "desktop.h"
 
 #include <math.h>
 #include <time.h>

@@ -1,6 +1,6 @@
 // "ShowCursorTKZ", "HideCursorTKZ", "ObscureCursorTKZ": this platform leaves
 // the mouse cursor to the desktop, so the three methods do nothing.
-#include "functions.h"
+#include "desktop.h"
 
 void RBShowCursor() {}
 void RBHideCursor() {}
