@@ -21,7 +21,9 @@ typedef struct _IO_FILE FILE;
 FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize);
 FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize);
 
-// Classic file references: always nil on this platform.
+// The global methods about folder items: the working directory and the
+// classic file references (always nil on this platform).
+bool SetCurrentWorkingDirectoryTKZ(REALfolderItemStruct* path);
 REALfolderItemStruct* NewFolderItemFSSpec(REALmemoryBlockStruct* record);
 REALfolderItemStruct* NewFolderItemFSRef(REALmemoryBlockStruct* ref);
 REALfolderItemStruct* NewFolderItemFSRef2(REALmemoryBlockStruct* ref, REALstringStruct* name);

@@ -5,7 +5,6 @@
 #include "../console/console.h"
 #include "../desktop/desktop.h"
 #include "../folderitem/folderitem.h"
-#include "../functions/functions.h"
 #include "../sound/volume.h"
 #include "../styledata/styledata.h"
 #include "plugin.h"

@@ -1,9 +1,7 @@
 // "SetCurrentWorkingDirectoryTKZ": makes the folder item's path the process's
 // working directory. True only when chdir succeeded; a nil item, an item with
 // no path and a path that is no reachable folder answer false.
-#include "functions.h"
-
-#include "../folderitem/folderitem.h"
+#include "folderitem.h"
 
 #include <stdlib.h>
 #include <unistd.h>
