@@ -26,7 +26,7 @@ const std::map<std::string, const char*> kSites = {
     {"text/builders.cpp: char* block = (char*)realloc(b.data, (size_t)grown + 4);", "path"},
     {"folderitem/extension.cpp: REALobjectStruct** more = (REALobjectStruct**)realloc(chain, grown * sizeof *chain);",
      "path"},
-    {"folderitem/extension.cpp: char* copy = (char*)calloc(1, (size_t)StringLength(path) + 4);", "working directory"},
+    {"folderitem/paths.cpp: char* copy = (char*)calloc(1, (size_t)StringLength(path) + 4);", "working directory"},
     {"styledata/classes.cpp: MyListData* node = (MyListData*)calloc(1, sizeof(MyListData));", nullptr},  // MyListAppend: the decoders append after their tail
     {"styledata/classes.cpp: MyListData* node = (MyListData*)calloc(1, sizeof(MyListData)); #2", "decoders"},
     {"console/streams.cpp: char* buf = (char*)calloc(1, count > 0 ? (size_t)count : 1);", "Read"},

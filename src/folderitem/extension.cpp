@@ -1,21 +1,17 @@
-// The twelve "folderitem" extension methods and the folder-item path helpers
-// other features use. The display path walks the chain of parents without
-// recursion, so its depth is unlimited. Names are split at their last dot
-// byte in UTF-8. The lock test answers true when the file cannot be opened
-// for reading and writing or another open file holds a flock lock on it.
-// Fixed answers of this platform: volume sizes -1, classic file references
-// nil, the resource fork false.
+// The twelve "folderitem" extension methods. The display path walks the
+// chain of parents without recursion, so its depth is unlimited. Names are
+// split at their last dot byte in UTF-8. The lock test answers true when the
+// file cannot be opened for reading and writing or another open file holds a
+// flock lock on it. Fixed answers of this platform: volume sizes -1, classic
+// file references nil, the resource fork false.
 #include "folderitem.h"
 
 #include "../hostapi/registration.h"
 #include "../hostapi/wrappers.h"
 #include "../text/builders.h"
-#include "../text/rbtext.h"
 
 #include <fcntl.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -155,30 +151,6 @@ bool FileDataForkOpenReadWrite(REALfolderItemStruct* item) {
 }
 
 bool FileResourceForkOpenReadWrite(REALfolderItemStruct*) { return false; }
-
-char* UnixFilePath(REALfolderItemStruct* item) {
-    REALstringStruct* path = GetFolderItemPathWithSystemEncoding(item);
-    if (path == nullptr) return nullptr;
-    char* copy = (char*)calloc(1, (size_t)StringLength(path) + 4);
-    if (copy != nullptr) memcpy(copy, StringText(path), (size_t)StringLength(path));
-    REALUnlockString(path);
-    return copy;
-}
-
-namespace {
-FILE* OpenStream(REALfolderItemStruct* item, const char* mode, long bufferSize) {
-    REALstringStruct* path = GetFolderItemPathWithSystemEncoding(item);
-    if (path == nullptr) return nullptr;
-    FILE* f = fopen(StringText(path), mode);
-    REALUnlockString(path);
-    if (f == nullptr) return nullptr;
-    if (bufferSize >= 0) setvbuf(f, nullptr, _IOFBF, bufferSize == 0 ? 1048576 : (size_t)bufferSize);
-    return f;
-}
-}  // namespace
-
-FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize) { return OpenStream(item, "rb", bufferSize); }
-FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize) { return OpenStream(item, "wb", bufferSize); }
 
 static constinit REALmethodDefinition FolderItemMethods[] = {
     TKZ_METHOD(DisplayPathTKZ, "DisplayPathTKZ(delimiter as string = \"/\") as string"),

@@ -229,28 +229,3 @@ const char* GetPassword(rbText& t) { return t.Form(&t.windowsText, kEncWindows);
 const char* GetUTF8(rbText& t) { return t.GetUTF8(); }
 const unsigned short* GetUTF16(rbText& t) { return t.GetUTF16(); }
 const unsigned int* GetUTF32(rbText& t) { return t.GetUTF32(); }
-
-namespace {
-REALstringStruct* PathIn(REALfolderItemStruct* item, bool system, unsigned long encoding) {
-    if (item == nullptr) return nullptr;
-    REALstringStruct* path = REALpathFromFolderItem(item);
-    if (path == nullptr) return nullptr;
-    if (system) encoding = REALGetFontEncoding("System");
-    REALstringStruct* converted = REALConvertString(path, encoding);
-    REALUnlockString(path);
-    return converted;
-}
-}  // namespace
-
-REALstringStruct* GetFolderItemPathWithUTF8Encoding(REALfolderItemStruct* item) {
-    return PathIn(item, false, kEncUTF8);
-}
-REALstringStruct* GetFolderItemPathWithWindowsEncoding(REALfolderItemStruct* item) {
-    return PathIn(item, false, kEncWindows);
-}
-REALstringStruct* GetFolderItemPathWithUnicodeEncoding(REALfolderItemStruct* item) {
-    return PathIn(item, false, kEncUTF16);
-}
-REALstringStruct* GetFolderItemPathWithSystemEncoding(REALfolderItemStruct* item) {
-    return PathIn(item, true, 0);
-}

@@ -76,10 +76,3 @@ const char* GetPassword(rbText& t);
 const char* GetUTF8(rbText& t);
 const unsigned short* GetUTF16(rbText& t);
 const unsigned int* GetUTF32(rbText& t);
-
-// Of the four path forms the registered methods use the system one; the
-// others are exported, as every function of the plugin is, for code that loads the plugin and finds them by name.
-REALstringStruct* GetFolderItemPathWithUTF8Encoding(REALfolderItemStruct* item);
-REALstringStruct* GetFolderItemPathWithWindowsEncoding(REALfolderItemStruct* item);
-REALstringStruct* GetFolderItemPathWithUnicodeEncoding(REALfolderItemStruct* item);
-REALstringStruct* GetFolderItemPathWithSystemEncoding(REALfolderItemStruct* item);
