@@ -11,9 +11,7 @@ extern REALclassDefinition FolderItemExtension;  // "folderitem"
 
 // The item's path as a new host string the caller releases, converted to
 // UTF-8, Windows Latin-1, UTF-16 or the system encoding (the host's encoding
-// of the "System" font), or nil. The registered methods use the system form
-// only; the other three are kept for the plugin's exported interface
-// (plugin/plugin.h).
+// of the "System" font), or nil. Registered methods use the system form only.
 REALstringStruct* GetFolderItemPathWithUTF8Encoding(REALfolderItemStruct* item);
 REALstringStruct* GetFolderItemPathWithWindowsEncoding(REALfolderItemStruct* item);
 REALstringStruct* GetFolderItemPathWithUnicodeEncoding(REALfolderItemStruct* item);
@@ -26,8 +24,7 @@ char* UnixFilePath(REALfolderItemStruct* item);
 // The item's file opened for reading or writing ("rb", "wb"), fully buffered
 // with a library-allocated buffer of bufferSize bytes (1 MiB for 0; the
 // stream's default buffering for a negative size), or null. The caller
-// closes it. No registered method opens a stream; these two are kept for the
-// plugin's exported interface (plugin/plugin.h).
+// closes it. No registered method opens a stream.
 typedef struct _IO_FILE FILE;
 FILE* OpenCFILEread(REALfolderItemStruct* item, long bufferSize);
 FILE* OpenCFILEwrite(REALfolderItemStruct* item, long bufferSize);

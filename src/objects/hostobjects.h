@@ -3,9 +3,8 @@
 // standard error and a tick counter. The variant readers are rows of the
 // wrapper table (wrappers.def).
 //
-// Registered methods use only REALObjectIsA by class name (and GetVariantType);
-// the others are exported, as every function of the plugin is, for code that
-// loads the plugin and finds them by name.
+// Of the functions below, registered methods use only REALObjectIsA by class
+// name.
 #pragma once
 
 #include "../hostapi/wrappers.h"

@@ -1,6 +1,13 @@
 // The plugin's exported entry point and data under their plain names, the
 // inventory of global methods and the registering helpers. This floor is the
 // only one that knows every subsystem.
+//
+// What the plugin exports: every function and variable of external linkage
+// on every floor (header inlines aside), under its own name, C++ names
+// mangled, whether a registered method reaches it or not; only the byte
+// kernels are hidden. Code that loads the plugin may look any of them up by
+// name, so a function that no registered method calls is kept all the same,
+// and the header that declares it says that none does.
 #pragma once
 
 #include "../hostapi/registration.h"
@@ -20,9 +27,8 @@ extern REALmethodDefinition GlobalMethods[];
 void PluginEntry();
 long MyREALRegisterClass(REALclassDefinition* c);
 long MyREALRegisterClassExtension(REALclassDefinition* c);
-// Registering helpers the plugin itself does not call (it registers no
-// control, and its definitions carry their flags from the start); they are
-// exported, as every function of the plugin is, for code that loads the plugin and finds them by name.
+// Registering helpers the plugin itself does not call: it registers no
+// control, and its definitions carry their flags from the start.
 long MyREALRegisterControl(REALcontrol* c);
 void SetClassConsoleSafe(REALclassDefinition* c);
 void SetClassWebOnly(REALclassDefinition* c);

@@ -57,10 +57,8 @@ struct StyleDataList {
 StyleData* StyleDataOf(REALobjectStruct* o);
 StyleDataList* StyleDataListOf(REALobjectStruct* o);
 long ComposeTextColor(long red, long green, long blue);
-// List helpers no registered method calls (the list class walks its own
-// cursor, the decoders append with MyListAppendAfter); they are exported, as
-// every function of the plugin is, for code that loads the plugin and finds
-// them by name.
+// List helpers no registered method calls: the list class walks its own
+// cursor, the decoders append with MyListAppendAfter.
 int MyListCount(MyListData* list);
 REALobjectStruct* MyListGet(MyListData* list, int index);
 bool MyListAppend(MyListData*& list, REALobjectStruct* object);

@@ -4,9 +4,8 @@
 // answers nil, so callers may append without checking.
 //
 // The display path of a folder item is the one registered user (InitUTF8,
-// AddString, Finish); the other forms, UnicodeStringHandle among them, are
-// exported, as every function of the plugin is, for code that loads the
-// plugin and finds them by name.
+// AddString, Finish); no registered method uses the other forms,
+// UnicodeStringHandle among them.
 #pragma once
 
 #include "strings.h"

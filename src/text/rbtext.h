@@ -28,9 +28,8 @@ public:
     const char* GetNative();
 
     // Registered methods read an rbText through GetASCII and GetUTF8 only;
-    // the other forms, these wide and array forms among them, and the free
-    // functions below are exported, as every function of the plugin is, for
-    // code that loads the plugin and finds them by name.
+    // none uses the other forms, these wide and array forms among them, nor
+    // the free functions below.
     void ConvertUTF16();
     const unsigned short* GetUTF16();
     long LengthUTF16();
