@@ -1,8 +1,10 @@
 // "ValidateUUIDTKZ": accepts text of the form of a UUID (8-4-4-4-12
-// hexadecimal digits) under the mode bits and returns the text itself,
-// unchanged, or nil. Bit 0 set: no braces; clear: braces required. Bit 1
-// set: each of the four hyphens optional; clear: required. Other bits play no
-// part. Nothing may follow the form.
+// hexadecimal digits) under the mode bits. The text is read converted to
+// US-ASCII and up to its first NUL byte; when that has the form, the answer is
+// a new US-ASCII string of it, case, braces and hyphens as written, else nil.
+// Bit 0 set: no braces; clear: braces required. Bit 1 set: each of the four
+// hyphens optional; clear: required. Other bits play no part. Nothing but a
+// NUL byte may follow the form, and what follows that byte is not looked at.
 #include "checks.h"
 
 #include "../text/rbtext.h"
