@@ -32,10 +32,9 @@ REALmemoryBlockStruct* CopyToNewBlock(const void* bytes, long n) {
 
 }  // namespace
 
-// h starts at length + 1; each byte, folded by the C library's tolower under
-// the calling thread's locale, is XORed into h rotated left by 3. Values
-// stored by BASIC programs depend on this exact definition; the kernel keeps
-// it at memory speed.
+// The hash defined by tkz_hash32 (bytekernels.h); BASIC programs store its
+// values, so that definition never changes. A nil string hashes as the empty
+// one.
 long GetHash32(REALstringStruct* s) {
     if (s == nullptr) return 1;
     int32_t n = StringLength(s);
@@ -43,9 +42,8 @@ long GetHash32(REALstringStruct* s) {
     return (long)tkz_hash32((const unsigned char*)StringText(s), (size_t)n);
 }
 
-// Whole 32-bit words are XORed with the low byte of v in every byte; the last
-// length mod 4 bytes are copied unchanged. The result is raw bytes, XORed in
-// one pass straight into the buffer the host copies.
+// The string's bytes through tkz_xorwords (bytekernels.h), in one pass into
+// the buffer the host copies; the result is raw bytes.
 REALstringStruct* BitwiseXORStringBytes(REALstringStruct* s, long v) {
     if (s == nullptr || StringLength(s) <= 0) return nullptr;
     int32_t n = StringLength(s);

@@ -102,7 +102,7 @@ template <class T> struct ElementCall {
     }
 };
 
-// A variant's own property, read into a value preset to 0 / nil.
+// The fallback of the WP and WD rows: the variant's own property.
 template <class T> T VariantProperty(REALobjectStruct* v, const char* name) {
     T value = T();
     REALGetPropValue(v, name, &value);

@@ -1,8 +1,7 @@
 // Host wrappers: one function per host entry point the plugin calls, named
 // as the host's SDK names it (the variant readers by the plugin's own names).
-// Each finds its entry point on first use (wrappers.def) and answers 0 / nil /
-// false when the host lacks it; a missing entry point is asked for again at
-// the next call.
+// Each is a row of wrappers.def, which says what it answers when the host
+// lacks the entry point.
 #pragma once
 
 #include "records.h"

@@ -1,7 +1,7 @@
-// REALPluginMain and PluginEntry: announce interface version 9, read the
+// REALPluginMain and PluginEntry: announce the interface version, read the
 // host's version when it offers one, then hand the host the five classes, the
-// "folderitem" extension and the 39 global methods, in that fixed order.
-// No answer of the host is examined and nothing is retried.
+// "folderitem" extension and the global methods (inventory.cpp), in that
+// fixed order. No answer of the host is examined and nothing is retried.
 #include "plugin.h"
 
 #include "../console/console.h"

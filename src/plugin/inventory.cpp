@@ -1,4 +1,4 @@
-// The 39 global methods, in the order the host must receive them. The two
+// The global methods, in the order the host must receive them. The two
 // "DelayTKZ" entries are overloads that differ only in their parameters.
 #include "../bytes/bytes.h"
 #include "../checks/checks.h"
