@@ -35,7 +35,7 @@ struct REALmethodDefinition {
     void* function;           // the procedure implementing the method
     uint32_t reserved;        // always 0
     const char* declaration;  // declaration text in the host language
-    uint32_t flags;           // 4, or 0 for the one "Style" method
+    uint32_t flags;           // kMethodFlags (registration.h)
 };
 
 // The words of a property entry.
@@ -43,16 +43,16 @@ struct REALpropertyDefinition {
     uint32_t reserved0;
     const char* name;
     const char* type;   // "Boolean", "Integer", "String", "Color", "Double"
-    uint32_t flags;     // 6 in every entry
-    void* getter;       // kDirect: the host reads at dataOffset + param
-    void* setter;       // kDirect: direct write; nullptr: read-only
+    uint32_t flags;     // kPropertyFlags (registration.h)
+    void* getter;       // TKZ_DIRECT: the host reads at dataOffset + param
+    void* setter;       // TKZ_DIRECT: direct write; nullptr: read-only
     uint32_t param;     // offset of the field within the instance data
     uint32_t reserved1[3];
 };
 
 // The words of a class definition; also used for a class extension.
 struct REALclassDefinition {
-    uint32_t version;       // 9
+    uint32_t version;       // kInterfaceVersion (registration.h)
     const char* name;
     uint32_t reserved0;
     uint32_t dataSize;      // rounded up to a multiple of 16 when registered
@@ -64,7 +64,7 @@ struct REALclassDefinition {
     REALmethodDefinition* methods;
     uint32_t methodCount;
     uint32_t reserved1[9];
-    uint32_t flags;         // 4
+    uint32_t flags;         // kClassFlags (registration.h)
     uint32_t reserved2[2];
     REALmethodDefinition* sharedMethods;
     uint32_t sharedMethodCount;
