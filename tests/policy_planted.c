@@ -1,6 +1,6 @@
 // A library that breaks every rule of the loading policy at once, built
 // without position-independent code and linked as the rules forbid (see
-// tests/CMakeLists.txt): the policy test must name each of its faults.
+// tests/CMakeLists.txt): tests/policy.sh checks that each of its faults is named.
 #define _GNU_SOURCE
 #include <alsa/asoundlib.h>
 #include <math.h>

@@ -1,13 +1,14 @@
-// The loading policy of tkz.so: what the plugin may ask of the system it is
-// loaded on, read from the file itself (its dynamic section, version needs,
-// program headers and initialiser tables), the way distributors of binary
-// modules check theirs before anything ships. Every finding names its
-// culprit: the symbol, library, version or function.
-//   policy                 checks the build's tkz.so, then that a library
-//                          planted with every fault is caught on each
-//   policy FILE [SYMBOLS]  checks FILE alone; SYMBOLS is a file whose symbol
-//                          table names FILE's functions (tkz.so.debug beside
-//                          a stripped tkz.so)
+// tkzpolicy: the loading policy of tkz.so, what the plugin may ask of the
+// system it is loaded on, read from the file itself (its dynamic section,
+// version needs, program headers and initialiser tables), the way
+// distributors of binary modules check theirs before anything ships. Every
+// finding names its culprit: the symbol, library, version or function. The
+// tests run it over every build (tests/policy.sh), and scripts/release over
+// what it ships.
+//   tkzpolicy FILE [SYMBOLS]   exit 0 when FILE meets the policy, 1 when not;
+//                              SYMBOLS is a file whose symbol table names
+//                              FILE's functions (tkz.so.debug beside a
+//                              stripped tkz.so)
 #include <elf.h>
 
 #include <cstdio>
@@ -276,61 +277,26 @@ Report Check(const Elf& elf, const Elf& symbols) {
 
 // Prints the report; true when the file meets the policy.
 bool Show(const std::string& path, const Report& r) {
-    for (const std::string& f : r.faults) std::printf("policy: %s: %s\n", path.c_str(), f.c_str());
+    for (const std::string& f : r.faults) std::printf("tkzpolicy: %s: %s\n", path.c_str(), f.c_str());
     if (!r.faults.empty()) return false;
-    for (const std::string& f : r.facts) std::printf("policy: %s: %s\n", path.c_str(), f.c_str());
-    std::printf("policy: %s meets the policy\n", path.c_str());
+    for (const std::string& f : r.facts) std::printf("tkzpolicy: %s: %s\n", path.c_str(), f.c_str());
+    std::printf("tkzpolicy: %s meets the policy\n", path.c_str());
     return true;
 }
 
-#ifdef TKZ_PLANTED
-// The faults planted in policy_planted.c, each as a finding names it: a rule
-// whose fault goes unnamed has stopped working.
-const char* const kPlanted[] = {
-    "needs GLIBC_2.34 (for closefrom)",
-    "needs ALSA_1.1.6 (for snd_dlopen)",
-    "needs libm.so.6",
-    "has text relocations",
-    "asks for an executable stack (PT_GNU_STACK with X)",
-    "runs planted_init when loaded",
-    "runs planted_initialiser when loaded",
-    "runs planted_finaliser when unloaded",
-};
-#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 3 || (argc > 1 && argv[1][0] == '-')) {
-        std::fprintf(stderr, "usage: policy [FILE [SYMBOLS]]\n");
+    if (argc < 2 || argc > 3 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: tkzpolicy FILE [SYMBOLS]\n");
         return 2;
     }
-    std::string path = argc > 1 ? argv[1] : TKZ_PLUGIN;
     Elf elf, symbols;
-    if (!Load(path, elf)) {
-        std::printf("policy: %s: not a readable i386 ELF file\n", path.c_str());
-        return 1;
-    }
-    if (argc > 2 && !Load(argv[2], symbols)) {
-        std::printf("policy: %s: not a readable i386 ELF file\n", argv[2]);
-        return 1;
-    }
-    bool ok = Show(path, Check(elf, argc > 2 ? symbols : elf));
-#ifdef TKZ_PLANTED
-    if (argc == 1) {
-        Elf planted;
-        if (!Load(TKZ_PLANTED, planted)) {
-            std::printf("policy: %s: not a readable i386 ELF file\n", TKZ_PLANTED);
-            return 1;
+    for (int i = 1; i < argc; ++i)
+        if (!Load(argv[i], i == 1 ? elf : symbols)) {
+            std::printf("tkzpolicy: %s: not a readable i386 ELF file\n", argv[i]);
+            return 2;
         }
-        Report r = Check(planted, planted);
-        for (const char* fault : kPlanted) {
-            bool named = false;
-            for (const std::string& f : r.faults) named |= f.find(fault) != std::string::npos;
-            if (!named) std::printf("policy: the planted fault \"%s\" went unnamed\n", fault), ok = false;
-        }
-        if (ok) std::printf("policy: each of the %zu planted faults is named\n", std::size(kPlanted));
-    }
-#endif
-    return ok ? 0 : 1;
+    return Show(argv[1], Check(elf, argc > 2 ? symbols : elf)) ? 0 : 1;
 }
