@@ -505,12 +505,24 @@ std::string SanitizerLine(const std::string& out) {
     return "";
 }
 
+// A signal's name as the headers spell it. The C library's own table
+// (sigabbrev_np) is too recent for the older systems tkzhost is built on.
+std::string SignalName(int sig) {
+    static const std::pair<int, const char*> kNames[] = {
+        {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"},   {SIGFPE, "SIGFPE"},   {SIGILL, "SIGILL"},
+        {SIGABRT, "SIGABRT"}, {SIGTRAP, "SIGTRAP"}, {SIGSYS, "SIGSYS"},   {SIGKILL, "SIGKILL"},
+        {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"}, {SIGHUP, "SIGHUP"},
+        {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"}, {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},
+        {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
+    };
+    for (const auto& [number, name] : kNames)
+        if (number == sig) return name;
+    return "signal " + std::to_string(sig);
+}
+
 std::vector<Finding> Outcome(const Job& j, int status, bool timedOut) {
     if (timedOut) return {{"time-out", "", ""}};
-    if (WIFSIGNALED(status)) {
-        const char* name = sigabbrev_np(WTERMSIG(status));
-        return {{"crash", std::string("SIG") + (name ? name : "?") + SanitizerLine(j.text[1]), ""}};
-    }
+    if (WIFSIGNALED(status)) return {{"crash", SignalName(WTERMSIG(status)) + SanitizerLine(j.text[1]), ""}};
     const std::string& r = j.text[0];
     if (r.size() < 5 || r.compare(r.size() - 5, 5, "done\n") != 0)
         return {{"crash", "ended with status " + std::to_string(WEXITSTATUS(status)) + " in the call" +

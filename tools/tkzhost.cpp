@@ -25,7 +25,8 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-const char kVersion[] = "tkzhost 1.1 (plugin interface version 9)\n";
+// The release's version, from the build (CMakeLists.txt).
+const char kVersion[] = "tkzhost " TKZ_VERSION " (plugin interface version 9)\n";
 
 int Help(const Args&);
 int Version(const Args&);

@@ -6,6 +6,16 @@
 
 #include <dlfcn.h>
 
+// The C library moved dlopen and dlsym from libdl into itself in 2.34 and
+// gave them a new version there; a reference to that version would keep the
+// plugin from loading on any older system. Bound to the versions every C
+// library since 2.1 defines (kept under the same names after the move), and
+// with libdl.so.2 among the libraries the plugin needs, they resolve from
+// libdl on older systems and from the C library on newer ones. The policy
+// test holds every other reference to the same baseline.
+__asm__(".symver dlopen,dlopen@GLIBC_2.1");
+__asm__(".symver dlsym,dlsym@GLIBC_2.0");
+
 extern "C" {
 void* _gdk_pixbuf_get_pixels;
 void* _gdk_pixbuf_get_rowstride;
