@@ -41,13 +41,16 @@ struct Mode {
 };
 const Mode kModes[] = {
     {"--reference", nullptr, "tkzhost --reference PLUGIN", "what PLUGIN registers, as Markdown tables", Reference},
-    {"--stress", nullptr, "tkzhost --stress PLUGIN [--expect FILE]",
+    {"--stress", nullptr, "tkzhost --stress PLUGIN [--expect FILE] [--all]",
      "calls every member PLUGIN registers with boundary\n"
      "values of its declared types, each call in a child of\n"
      "its own (standard input empty, 1 s at most); reports\n"
-     "every crash, time-out and reference fault. FILE lists\n"
-     "known time-outs, one \"timeout CALL -- REASON\" a line\n"
-     "(CALL as the report shows it, * for any text)",
+     "every crash, time-out and reference fault. FILE (by\n"
+     "default PLUGIN.stress, when there is one) lists known\n"
+     "time-outs, \"timeout CALL -- REASON\" (CALL as the\n"
+     "report shows it, * for any text), and members left\n"
+     "out, \"skip MEMBER -- REASON\" (those that change the\n"
+     "machine); --all calls those too",
      tkzhost::Stress},
     {"--help", "-h", "tkzhost --help", "this text", Help},
     {"--version", nullptr, "tkzhost --version", "the version", Version},
