@@ -33,7 +33,8 @@ const char kStatementHelp[] =
     "  to &hFFFFFFFF are the negative ones, as 32-bit patterns); colors take 0 to\n"
     "  &hFFFFFFFF. A bare variable passed to a byref parameter receives the value.\n"
     "Built-ins: folder(path), memoryblock(size or bytes), tagged(text, encoding),\n"
-    "  feed(text): what the plugin's standard input holds from then on.\n";
+    "  feed(text): what the plugin's standard input holds from then on.\n"
+    "At the prompt, a bare expression prints its value and Tab completes names.\n";
 
 namespace {
 
@@ -192,6 +193,7 @@ struct Interpreter::Impl {
     std::vector<void*> temps;           // references produced by this statement
     std::vector<void*> literals;        // strings written in this statement as "text"
     int col = 1;                        // where the statement is, for errors from below
+    bool valueless = false;             // the last call returned nothing
 
     Impl(emu::Host& h, Interpreter& o) : host(h), owner(o) {}
 
@@ -208,6 +210,7 @@ struct Interpreter::Impl {
     bool IsVar(const std::string& name) { return vars.count(Lower(name)) > 0; }
     void Calling(int at) {
         col = at;
+        if (owner.interrupted && *owner.interrupted) Fail(at, "interrupted");
         if (owner.beforeCall) owner.beforeCall(at);
     }
 
@@ -331,6 +334,7 @@ struct Interpreter::Impl {
         const emu::MethodDef* m = Choose(candidates, args, name, at);
         emu::Decl d = emu::ParseDecl(m->declaration);
         if (needValue && d.result.empty()) Fail(at, name + " returns no value");
+        valueless = d.result.empty();
         struct Slot {
             int32_t i;
             double d;
@@ -437,6 +441,7 @@ struct Interpreter::Impl {
         // feed
         need(1);
         if (needValue) Fail(n.col, "feed returns no value");
+        valueless = true;
         if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
             Fail(args[0].col, "feed takes the text standard input holds from now on");
         std::string text = host.Bytes(args[0].v.h);
@@ -539,25 +544,31 @@ struct Interpreter::Impl {
         host.SetProp(target.h, p->name, As(v, p->type));
     }
 
+    // Text written in the statement prints as itself; what the plugin
+    // answers prints with its bytes and encoding.
+    std::string Shown(const Value& v) {
+        bool literal = v.kind == Value::Handle && std::find(literals.begin(), literals.end(), v.h) != literals.end();
+        return literal ? host.Bytes(v.h) : Describe(host, v);
+    }
+
     Outcome Execute(const Statement& st, std::string* out) {
         switch (st.kind) {
         case Statement::Empty: break;
-        case Statement::Help: *out += kStatementHelp; break;
+        case Statement::Help:
+            *out += kStatementHelp + ("\nWhat the plugin registers:\n" + emu::DescribeRegistry(host));
+            break;
         case Statement::Quit: return Quit;
         case Statement::Assign: Assign(st.name, Eval(st.values[0])); break;
         case Statement::SetProperty: SetProperty(st); break;
-        case Statement::Expression: Eval(st.values[0], false); break;
+        case Statement::Expression: {
+            valueless = false;
+            Value v = Eval(st.values[0], false);
+            if (owner.echo && !valueless) *out += Shown(v) + "\n";
+            break;
+        }
         case Statement::Print: {
             std::string line;
-            for (const Node& n : st.values) {
-                Value v = Eval(n);
-                // Text written in the statement prints as itself; what the
-                // plugin answers prints with its bytes and encoding.
-                bool literal = v.kind == Value::Handle &&
-                               std::find(literals.begin(), literals.end(), v.h) != literals.end();
-                if (&n != &st.values[0]) line += ", ";
-                line += literal ? host.Bytes(v.h) : Describe(host, v);
-            }
+            for (const Node& n : st.values) line += (&n != &st.values[0] ? ", " : "") + Shown(Eval(n));
             *out += line + "\n";
             break;
         }
@@ -584,6 +595,7 @@ Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out,
         std::string printed;
         Outcome o = impl_->Execute(st, &printed);
         *out += printed;
+        if (interrupted && *interrupted) Fail(impl_->col, "interrupted");
         impl_->DropTemps();
         return o;
     } catch (const Failure& f) {
@@ -594,9 +606,17 @@ Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out,
     } catch (const std::exception& e) {
         message = std::string("the emulated host refused: ") + e.what();
     }
+    // Whatever else went wrong, the line ended because it was interrupted.
+    if (interrupted && *interrupted) message = "interrupted";
     impl_->DropTemps();
     *error = ParseError{impl_->col, message};
     return Failed;
+}
+
+std::vector<std::pair<std::string, Value>> Interpreter::Variables() const {
+    std::vector<std::pair<std::string, Value>> out;
+    for (auto& [lower, v] : impl_->vars) out.push_back({impl_->spelt.at(lower), v});
+    return out;
 }
 
 void Interpreter::Clear() {
