@@ -1,5 +1,5 @@
 ' A tour of the TKZ plugin, run by tkzhost in the emulated host:
-'   build/tkzhost build/tkz.so examples/tour.bas
+'   LC_ALL=C.UTF-8 build/tkzhost build/tkz.so examples/tour.bas
 print "== strings and memory blocks"
 print GetHash32TKZ("abc"), GetHash32TKZ("ABC"), GetHash32TKZ("Hello")
 x = BitwiseXORStringBytesTKZ("abcdef", 32)
