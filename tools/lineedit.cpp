@@ -124,10 +124,10 @@ unsigned char LineEditor::Complete(EditLine* el, int) {
 // column R): output of the plugin's own may have left it mid-line, where
 // the editor would draw the prompt as if at the start of one. Keys that came
 // in before the answer are given to the editor; a terminal that does not
-// answer is not asked again.
-void LineEditor::FreshLine() {
+// answer is not asked again. False when a signal (Ctrl-C) came meanwhile.
+bool LineEditor::FreshLine() {
     termios saved;
-    if (!terminalAnswers_ || tcgetattr(in_, &saved) != 0) return;
+    if (!terminalAnswers_ || tcgetattr(in_, &saved) != 0) return true;
     std::fflush(stdout);
     termios raw = saved;
     raw.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
@@ -138,15 +138,24 @@ void LineEditor::FreshLine() {
     std::string got;
     int column = 0;
     pollfd p{in_, POLLIN, 0};
-    while (column == 0 && poll(&p, 1, 500) > 0) {
+    bool signalled = false;
+    for (int ready; column == 0 && ((ready = poll(&p, 1, 500)) > 0 || (ready < 0 && errno == EINTR));) {
+        if (ready < 0) {  // the answer is still to come
+            signalled = true;
+            continue;
+        }
         char buf[256];
         ssize_t n = read(in_, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) {
+            signalled = true;
+            continue;
+        }
         if (n <= 0) break;
         got.append(buf, (size_t)n);
         for (size_t at = 0; column == 0 && (at = got.find("\x1b[", at)) != std::string::npos; ++at) {
             size_t semi = got.find_first_not_of("0123456789", at + 2);
             size_t end = semi == std::string::npos ? semi : got.find_first_not_of("0123456789", semi + 1);
-            if (semi == at + 2 || got[semi] != ';' || end == std::string::npos || got[end] != 'R') continue;
+            if (end == std::string::npos || semi == at + 2 || got[semi] != ';' || got[end] != 'R') continue;
             column = std::max(1, atoi(got.c_str() + semi + 1));
             got.erase(at, end + 1 - at);
         }
@@ -154,13 +163,14 @@ void LineEditor::FreshLine() {
     tcsetattr(in_, TCSANOW, &saved);
     terminalAnswers_ = column > 0;
     got.erase(std::remove(got.begin(), got.end(), '\0'), got.end());
-    if (!got.empty()) el_push(el_, got.c_str());
+    if (!got.empty() && !signalled) el_push(el_, got.c_str());  // Ctrl-C drops the keys typed before it
     if (column > 1) Write(1, "\r\n");
+    return !signalled;
 }
 
 LineEditor::Result LineEditor::Read(const std::string& prompt, std::string* line) {
     prompt_ = prompt;
-    FreshLine();
+    if (!FreshLine()) return Interrupted;
     int count = 0;
     errno = 0;
     const char* got = el_gets(el_, &count);

@@ -45,7 +45,7 @@ public:
 private:
     static char* Prompt(EditLine* el);
     static unsigned char Complete(EditLine* el, int key);
-    void FreshLine();
+    bool FreshLine();
 
     FILE* input_ = nullptr;
     EditLine* el_ = nullptr;

@@ -337,7 +337,7 @@ private:
             gInterrupted = 0;
             tkzhost::LineEditor::Result r = editor.Read("tkz> ", &line);
             if (r == tkzhost::LineEditor::End) break;
-            if (r == tkzhost::LineEditor::Interrupted) {
+            if (r == tkzhost::LineEditor::Interrupted || gInterrupted) {
                 std::cout << "^C\n";  // the line is dropped
                 continue;
             }
