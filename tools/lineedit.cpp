@@ -62,7 +62,9 @@ LineEditor::LineEditor(int in, Completer complete) : in_(in), complete_(std::mov
     el_set(el_, EL_SIGNAL, 1);
     el_set(el_, EL_PROMPT, &LineEditor::Prompt);
     el_set(el_, EL_HIST, history, history_);
-    el_set(el_, EL_ADDFN, "tkz-complete", "complete the name before the cursor", &LineEditor::Complete);
+    // Named in wide characters: el_set would keep copies of its own that
+    // el_end never frees.
+    el_wset(el_, EL_ADDFN, L"tkz-complete", L"complete the name before the cursor", &LineEditor::Complete);
     for (auto& b : kBindings) el_set(el_, EL_BIND, b[0], b[1], nullptr);
     el_source(el_, nullptr);
 }

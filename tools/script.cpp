@@ -25,7 +25,7 @@ const char kStatementHelp[] =
     "  Method(VALUE, ...)        call a global method (no parentheses without\n"
     "                            arguments); Class.Method(...) a shared method,\n"
     "                            OBJECT.Method(...) an instance or folder-item method\n"
-    "  help                      this summary\n"
+    "  help                      this summary, then what the plugin registers\n"
     "  quit, exit                end the run here\n"
     "Values: \"text\" (\"\" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,\n"
     "  false, nil, &b\"48 69\" (raw bytes), new Class, variables, calls, members.\n"

@@ -67,9 +67,10 @@ const char* const kOptions[][2] = {
     {"-e STATEMENT", "runs a statement (each line of it, if it has several)"},
     {"SCRIPT", "runs a script file, one statement per line; a first line\n"
                "starting with #! is skipped, so scripts can be made executable"},
-    {"-", "runs standard input; on a terminal, the prompt: line editing,\n"
-          "Tab completion, history kept between sessions, a bare expression\n"
-          "prints its value, an error or Ctrl-C does not end the session"},
+    {"-", "runs standard input; on a terminal, the prompt: line\n"
+          "editing, Tab completion, history kept between sessions, a\n"
+          "bare expression prints its value, and neither an error nor\n"
+          "Ctrl-C ends the session"},
 };
 
 const char* const kExitCodes[][2] = {
