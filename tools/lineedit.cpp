@@ -126,9 +126,12 @@ unsigned char LineEditor::Complete(EditLine* el, int) {
 // column R): output of the plugin's own may have left it mid-line, where
 // the editor would draw the prompt as if at the start of one. Keys that came
 // in before the answer are given to the editor; a terminal that does not
-// answer is not asked again. False when a signal (Ctrl-C) came meanwhile.
+// answer (or a dumb one) is not asked again. False when a signal (Ctrl-C)
+// came meanwhile.
 bool LineEditor::FreshLine() {
     termios saved;
+    const char* term = getenv("TERM");
+    if (!term || !*term || strcmp(term, "dumb") == 0) terminalAnswers_ = false;
     if (!terminalAnswers_ || tcgetattr(in_, &saved) != 0) return true;
     std::fflush(stdout);
     termios raw = saved;
@@ -141,7 +144,8 @@ bool LineEditor::FreshLine() {
     int column = 0;
     pollfd p{in_, POLLIN, 0};
     bool signalled = false;
-    for (int ready; column == 0 && ((ready = poll(&p, 1, 500)) > 0 || (ready < 0 && errno == EINTR));) {
+    // As long as a slow link may take; only a terminal that never answers waits it, once.
+    for (int ready; column == 0 && ((ready = poll(&p, 1, 2000)) > 0 || (ready < 0 && errno == EINTR));) {
         if (ready < 0) {  // the answer is still to come
             signalled = true;
             continue;
