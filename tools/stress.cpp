@@ -762,9 +762,10 @@ int Stress(const std::vector<std::string>& rest) {
 
     std::printf("tkzhost --stress %s: every registered member, each call in a child of its own\n"
                 "with empty standard input, %d s at most (%.1f s for the time-outs the expect file\n"
-                "names; the first time-outs not expected are tried again with %d s). Expect file:\n"
-                "%s. Values by declared type (beside a block of unknown size, whose length is\n"
-                "the caller's word, 2147483647 becomes %d, the bytes behind it):\n%s",
+                "names; the first time-outs not expected are tried again with %d s).\n"
+                "Expect file: %s\n"
+                "Values by declared type (beside a block of unknown size, whose length is the\n"
+                "caller's word, 2147483647 becomes %d, the bytes behind it):\n%s",
                 Escape(plugin).c_str(), kLimitMs / 1000, kKnownMs / 1000.0, kRetryMs / 1000,
                 expectFile.empty() ? "none (no --expect FILE, no PLUGIN.stress)" : Escape(expectFile).c_str(), kBacking,
                 catalog.Legend().c_str());
