@@ -1,5 +1,5 @@
 ' A tour of the TKZ plugin, run by tkzhost in the emulated host:
-'   build/tkzhost build/tkz.so examples/tour.bas
+'   LC_ALL=C.UTF-8 build/tkzhost build/tkz.so examples/tour.bas
 ' Each print writes one line (an object, one line per property); a bare
 ' print, an empty line between the parts. docs/reference.md says it all.
 

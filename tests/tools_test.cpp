@@ -5,6 +5,7 @@
 #include "script.h"
 #include "support.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -27,10 +28,12 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-// A bash command line; standard error joins standard output unless dropped.
+// A bash command line under the C.UTF-8 locale; standard error joins standard
+// output unless dropped.
 Result Sh(const std::string& command, bool withErrors = true) {
     Result r;
-    r.out = tkz::Shell("bash -c " + Quote(command) + (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null", &r.status);
+    r.out = tkz::Shell("bash -c " + Quote("export LC_ALL=C.UTF-8; " + command) + (withErrors ? " 2>&1" : " 2>/dev/null") +
+                       " </dev/null", &r.status);
     return r;
 }
 Result Tool(const std::string& args, bool withErrors = true) { return Sh(TKZ_BUILD_DIR "/tkzhost " + args, withErrors); }
@@ -61,6 +64,7 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
         {plugin + "- < " + dir + "/bad.bas", 1, "1\ntkzhost: (stdin):2:2: not a text script: byte \\xFF\n"},
         {plugin + "-e 'print 1' -e 'print GetHash32TKZ(1)'", 1, "1\ntkzhost: (-e 2):1:7: argument 1 (s) of GetHash32TKZ "
                                                               "must be a string, not 1 (GetHash32TKZ(s as string) as integer)\n"},
+        {plugin + TKZ_SOURCE_DIR "/examples/tour.bas > /dev/full", 1, "tkzhost: cannot write standard output: No space left on device\n"},
     };
     for (auto& row : rows) {
         Result r = Tool(row.args);
@@ -147,6 +151,33 @@ TEST(Tkzhost, StressFindsEachFault) {
     Result refused = Tool("--stress " + leaky + " --expect " + expect);
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.out.find("crash.expect:1: only a time-out may be expected"), std::string::npos) << refused.out;
+    // Members may be left out, as the summary says.
+    std::ofstream(expect) << "skip CrashTKZ -- it crashes\nskip LeakTKZ -- it leaks\nskip OverReleaseTKZ -- it over-releases\n";
+    Result skipped = Tool("--stress " + leaky + " --expect " + expect);
+    EXPECT_EQ(skipped.status, 0) << skipped.out;
+    EXPECT_NE(skipped.out.find("not called: CrashTKZ -- it crashes\n"), std::string::npos) << skipped.out;
+}
+
+// Input and output as other tools take them: PLUGIN alone runs standard
+// input that is no terminal, a byte-order mark starts a script, a closed pipe
+// ends the run without a word, and the plugin folds case under the
+// environment's character-type locale.
+TEST(Tkzhost, TakesInputAndOutputAsOtherToolsDo) {
+    std::string bom = testing::TempDir() + "bom.bas", hash = " -e 'print GetHash32TKZ(&b\"C9\"), GetHash32TKZ(&b\"E9\")'";
+    std::ofstream(bom) << "\xEF\xBB\xBFprint 1\n";
+    struct { std::string command; const char* out; int status; } rows[] = {
+        {"printf '\\xEF\\xBB\\xBFprint 2\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN, "2\n", 0},
+        {TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " + bom, "1\n", 0},
+        {"set -o pipefail; " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " TKZ_SOURCE_DIR "/examples/tour.bas | head -1",
+         "4915, 4915, 348687\n", 128 + SIGPIPE},
+        {TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN + hash, "217, 249\n", 0},
+        {"LC_ALL=en_US.ISO-8859-1 " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN + hash, "249, 249\n", 0},
+    };
+    for (auto& row : rows) {
+        Result r = Sh(row.command);
+        EXPECT_EQ(r.out, row.out) << row.command;
+        EXPECT_EQ(r.status, row.status) << row.command;
+    }
 }
 
 // -e statements and scripts run in the order given; quit ends the run; a
@@ -250,17 +281,29 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
     }
 }
 
-// The prompt on a terminal edits lines by character and recalls earlier
-// ones, and starts on a fresh line after output that did not end in one.
-// The test plays the terminal, answering where its cursor is.
-TEST(Tkzhost, PromptEditsLinesOnATerminal) {
+namespace {
+// tkzhost on a terminal of its own (a pty) in a home of its own, typed to as
+// a person would: each string of keys is written at once, then the test
+// waits for that many more prompts. It plays the terminal, answering where
+// its cursor is.
+struct Terminal {
     int master = -1;
-    pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
-    if (pid == 0) execl(TKZ_BUILD_DIR "/tkzhost", "tkzhost", TKZ_PLUGIN, "-", (char*)nullptr), _exit(127);
+    pid_t pid = -1;
     std::string screen;
     size_t asked = 0;
-    auto drain = [&](int ms) {
+    Terminal(const std::string& home, const char* locale, const std::vector<std::string>& args) {
+        pid = forkpty(&master, nullptr, nullptr, nullptr);
+        if (pid != 0) return;
+        for (auto [name, value] : {std::pair<const char*, std::string>{"TERM", "xterm"}, {"HOME", home},
+                                   {"XDG_STATE_HOME", home + "/state"}, {"LC_ALL", locale}})
+            setenv(name, value.c_str(), 1);
+        std::vector<const char*> argv = {"tkzhost", TKZ_PLUGIN};
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        argv.push_back(nullptr);
+        execv(TKZ_BUILD_DIR "/tkzhost", (char**)argv.data());
+        _exit(127);
+    }
+    void Drain(int ms) {
         pollfd p{master, POLLIN, 0};
         char buf[4096];
         for (ssize_t n; poll(&p, 1, ms) > 0 && (n = read(master, buf, sizeof buf)) > 0;) {
@@ -271,38 +314,82 @@ TEST(Tkzhost, PromptEditsLinesOnATerminal) {
                 ASSERT_EQ(write(master, answer.data(), answer.size()), (ssize_t)answer.size());
             }
         }
-    };
-    auto type = [&](const std::string& keys) {
-        for (char c : keys) { ASSERT_EQ(write(master, &c, 1), 1); drain(20); }
-    };
-    // Keys typed before the editor takes the terminal would be flushed: each
-    // line waits for the next prompt (a sanitized build under emulation
-    // starts slowly). The editor prints its prompt once it has the terminal.
-    auto ready = [&](size_t after) {
-        for (int i = 0; i < 600 && !(screen.size() > after + 5 && screen.compare(screen.size() - 5, 5, "tkz> ") == 0); ++i)
-            drain(50);
-    };
-    ready(0);
-    for (const char* keys : {"print GetHash32TKZ(\"abX\x7f\")\x1b[D\x1b[Dc",  // Backspace, then an insertion after moving left
-                             "\x1b[A",                                   // the same line again, from the history
-                             "print \"\xC3\xA9\xE2\x82\xAC\"\x1b[D\x1b[D\x7f",  // Left over 2- and 3-byte characters, Backspace over one
-                             "o = new StdoutTKZ", "print 1 2",  // an error, and the session goes on with its variables
-                             "o.Write(\"x\")"}) {
-        type(keys);
-        size_t mark = screen.size();
-        type("\r");
-        ready(mark);
     }
-    type("\x04");
-    int status = 0;
-    waitpid(pid, &status, 0);
-    drain(200);
-    close(master);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
-    EXPECT_EQ(Count(screen, "4915\r\n"), 2) << screen;
-    EXPECT_EQ(Count(screen, "\n\"\xE2\x82\xAC\" (3 bytes, UTF-8)\r\n"), 1) << screen;
-    EXPECT_NE(screen.find("tkzhost: (prompt):5:9: unexpected text after the statement\r\n"), std::string::npos);
-    size_t x = screen.find("\r\nx");
-    ASSERT_NE(x, std::string::npos) << screen;
-    EXPECT_NE(screen.substr(x + 3, screen.find("tkz> ", x) - x - 3).find('\n'), std::string::npos) << screen;
+    // Waits for `prompts` more prompts (a sanitized build under emulation starts slowly).
+    void Type(const std::string& keys, int prompts) {
+        size_t mark = screen.size();
+        ASSERT_EQ(write(master, keys.data(), keys.size()), (ssize_t)keys.size());
+        for (int i = 0; i < 600 && Count(screen.substr(mark), "tkz> ") < prompts; ++i) Drain(50);
+        Drain(prompts ? 50 : 300);
+    }
+    // The exit status as a shell shows it: 128 + N for signal N.
+    int End() {
+        int status = 0;
+        for (int i = 0; i < 600 && waitpid(pid, &status, WNOHANG) == 0; ++i) Drain(50);
+        if (waitpid(pid, &status, WNOHANG) == 0) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+        Drain(50);
+        close(master);
+        return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    }
+};
+}  // namespace
+
+// The prompt as people use it: tkzhost's own key bindings, completion,
+// history, Ctrl-C and the fresh start of each prompt (not the library's
+// redraw). The lines shown must appear in order. A row may run in the home
+// of the row before it.
+TEST(Tkzhost, ThePromptOnATerminal) {
+    struct Row {
+        const char* what;
+        bool sameHome;
+        std::vector<std::string> args;
+        std::vector<std::pair<std::string, int>> keys;  // then Ctrl-D
+        std::vector<std::string> shown, absent;
+        int status = 0;
+        const char* locale = "C.UTF-8";
+    } rows[] = {
+        {"PLUGIN alone opens the prompt", false, {}, {{"help\r", 1}, {"quit\r", 0}},
+         {"tkzhost " TKZ_VERSION " with " TKZ_PLUGIN " (89 members): help lists them, quit or Ctrl-D leaves.\r\n",
+          "Statements, one per line", "The plugin's members (help NAME for one):"}},
+        {"Home and End, Alt+key, Alt+Enter, Ctrl-W, Ctrl-K", false, {},
+         {{"rint 1\x1b[1~p\x1b[4~2\r", 1}, {"nt 3\x1bOHpri\x1bOF4\r", 1}, {"int 5\x1b[Hpr\x1b[F6\r", 1},
+          {"rint 7\x1b[7~p\x1b[8~8\x1b\r", 1}, {"print 9, junk\x17\x1b" "a0\r", 1}, {"print 10junk\x1b[1;5D\x1b[C\x1b[C\x0b\r", 1}},
+         {"12\r\n", "34\r\n", "56\r\n", "78\r\n", "9, 0\r\n", "10\r\n"}},
+        {"a paste of three lines", false, {}, {{"print 1\rprint 2\rprint 3\r", 3}}, {"1\r\n", "2\r\n", "3\r\n"}},
+        {"Ctrl-C ends the call and the statement, not the session", false, {},
+         {{"x = 5\r", 1}, {"SleepTKZ(30)\r", 0}, {"\x03", 1}, {"print 6\x03", 1}, {"print x\r", 1}, {"print 1\r", 1}},
+         {"\ntkzhost: (prompt):2:1: interrupted\r\n", "^C\r\n", "5\r\n", "1\r\n"}, {"6\r\n"}},
+        {"Ctrl-C ends statements of the command line", false, {"-e", "SleepTKZ(30)", "-e", "print 2"}, {{"", 0}, {"\x03", 0}},
+         {"tkzhost: (-e 1):1:1: interrupted\r\n"}, {"2\r\n"}, 128 + SIGINT},
+        {"Tab completes", false, {},
+         {{"print GetHa\t\"abc\")\r", 1}, {"pri\t1\r", 1}, {"s = new StyleDataT\t\r", 1}, {"s.TextL\t\r", 1}, {"s.Te\t\t\x15", 1}},
+         {"4915\r\n", "1\r\n", "0\r\n", "\r\nText        TextColor   TextHeight  TextLength  TextOffset  TextSize\r\n"}},
+        {"history, in one session", false, {}, {{"print 41\r", 1}}, {"41\r\n"}},
+        {"history, in the next (Up, Ctrl-R)", true, {}, {{"\x1b[A\r", 1}, {"print 5\r", 1}, {"\x12" "41\r", 1}},
+         {"41\r\n", "5\r\n", "41\r\n"}},
+        {"a bare expression prints its value; errors and output without a line end", false, {},
+         {{"x = 7\r", 1}, {"x\r", 1}, {"GetHash32TKZ(\"abc\")\r", 1}, {"SleepTKZ(0)\r", 1}, {"print 1 2\r", 1},
+          {"o = new StdoutTKZ\r", 1}, {"o.Write(\"x\")\r", 1}},
+         {"7\r\n", "4915\r\n", "tkzhost: (prompt):5:9: unexpected text after the statement\r\n", "x\x1b[6n\r\r\n"}, {"nil"}},
+        {"UTF-8 under the C locale", false, {}, {{"print \"\xC3\xA9\xE2\x82\xAC!\"\x1b[D\x1b[D\x7f\r", 1}}, {"\n\"\xC3\xA9!\" (3 bytes, UTF-8)\r\n"},
+         {}, 0, "C"},
+    };
+    std::string home;
+    for (auto& row : rows) {
+        if (!row.sameHome) home = testing::TempDir() + "tkzhost-home-" + std::to_string(&row - rows);
+        if (!row.sameHome) Sh("rm -rf " + home + " && mkdir -p " + home);
+        auto start = std::chrono::steady_clock::now();
+        Terminal t(home, row.locale, row.args);
+        ASSERT_GT(t.pid, 0);
+        t.Type("", row.args.empty());
+        for (auto& [keys, prompts] : row.keys) t.Type(keys, prompts);
+        t.Type("\x04", 0);
+        EXPECT_EQ(t.End(), row.status) << row.what << "\n" << t.screen;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << row.what;
+        for (size_t at = 0, k = 0; k < row.shown.size(); ++k, ++at) {
+            at = t.screen.find(row.shown[k], at);
+            EXPECT_NE(at, std::string::npos) << row.what << ": " << row.shown[k] << "\n" << t.screen;
+        }
+        for (const std::string& text : row.absent) EXPECT_EQ(t.screen.find(text), std::string::npos) << row.what << "\n" << t.screen;
+    }
 }

@@ -1,29 +1,63 @@
-// A small line editor for tkzhost's prompt on a terminal: the cursor keys
-// move within the line, by character (UTF-8), and through earlier lines,
-// Backspace and Delete remove a character, Home/End and Ctrl-A/Ctrl-E jump,
-// Ctrl-U clears, Ctrl-C abandons the line, Ctrl-D on an empty line ends the
-// input. The prompt starts on a fresh line even when the last output did
-// not end in one.
+// tkzhost's prompt on a terminal, edited with libedit in its emacs keymap
+// (~/.editrc is read after tkzhost's own bindings, as other libedit programs
+// do). tkzhost adds what that keymap lacks or gets wrong for the terminals
+// people use: Home and End in every form terminals send them, Ctrl and Alt
+// with the arrows, Ctrl-W deleting the word before the cursor, Alt+Enter as
+// Enter, and Tab completing names through the Completer. Keys typed or
+// pasted ahead are kept for the lines that follow, and each prompt starts on
+// a fresh line even when the output before it did not end in one.
 #pragma once
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
+
+typedef struct editline EditLine;
+typedef struct history History;
 
 namespace tkzhost {
 
 class LineEditor {
 public:
-    // Reads one line from the terminal on descriptor `in`, echoing to `out`.
-    // False at the end of the input.
-    bool Read(const std::string& prompt, std::string* line, int in = 0, int out = 1);
+    // The names that may complete the word that ends `before` (the line up
+    // to the cursor), each spelt in full, and in *start where that word
+    // begins.
+    using Completer = std::function<std::vector<std::string>(const std::string& before, size_t* start)>;
+
+    // On the terminal open as `in` (read) and standard output.
+    LineEditor(int in, Completer complete);
+    ~LineEditor();
+    LineEditor(const LineEditor&) = delete;
+    LineEditor& operator=(const LineEditor&) = delete;
+
+    // Earlier sessions' lines from `path`, and every line read from now on
+    // appended to it (its folder made if need be). Answers why it cannot,
+    // or "".
+    std::string KeepHistory(const std::string& path);
+
+    enum Result { Line, Interrupted, End };
+    // One line without its end: Interrupted when a signal (Ctrl-C) came
+    // while the line was edited, End at the end of the input (Ctrl-D on an
+    // empty line).
+    Result Read(const std::string& prompt, std::string* line);
 
 private:
-    int Key(int in);
-    bool AtLineStart(int in, int out);
+    static char* Prompt(EditLine* el);
+    static unsigned char Complete(EditLine* el, int key);
+    bool FreshLine();
 
-    std::vector<std::string> history_;
-    std::string pending_;        // keys that came in while asking the terminal
+    FILE* input_ = nullptr;
+    EditLine* el_ = nullptr;
+    History* history_ = nullptr;
+    int in_;
+    Completer complete_;
+    std::string prompt_, historyPath_, last_;
     bool terminalAnswers_ = true;
 };
+
+// Where the prompt's history is kept: $XDG_STATE_HOME/tkzhost/history, by
+// default ~/.local/state/tkzhost/history; "" without a home.
+std::string HistoryPath();
 
 }  // namespace tkzhost

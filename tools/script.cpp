@@ -38,7 +38,8 @@ const char kStatementHelp[] =
     "  &hFFFFFFFF. A bare variable passed to a byref parameter receives the value.\n"
     "Built-ins: folder(path), memoryblock(size or bytes), tagged(text, encoding),\n"
     "  array(objects or integers), feed(text): what the plugin's standard input\n"
-    "  holds from then on.\n";
+    "  holds from then on.\n"
+    "At the prompt, a bare expression prints its value and Tab completes names.\n";
 
 namespace {
 
@@ -203,6 +204,7 @@ struct Interpreter::Impl {
     std::set<std::string> colors;       // variables holding a Color, by lower-case name
     bool color = false;                 // the value Eval gave last is a Color
     int col = 1;                        // where the statement is, for errors from below
+    bool valueless = false;             // the last call returned nothing
 
     Impl(emu::Host& h, Interpreter& o) : host(h), owner(o) {}
 
@@ -219,6 +221,7 @@ struct Interpreter::Impl {
     bool IsVar(const std::string& name) { return vars.count(Lower(name)) > 0; }
     void Calling(int at) {
         col = at;
+        if (owner.interrupted && *owner.interrupted) Fail(at, "interrupted");
         if (owner.beforeCall) owner.beforeCall(at);
     }
 
@@ -344,6 +347,7 @@ struct Interpreter::Impl {
         const emu::MethodDef* m = Choose(candidates, args, name, at);
         emu::Decl d = emu::ParseDecl(m->declaration);
         if (needValue && d.result.empty()) Fail(at, name + " returns no value");
+        valueless = d.result.empty();
         struct Slot {
             int32_t i;
             double d;
@@ -464,6 +468,7 @@ struct Interpreter::Impl {
         // feed
         need(1);
         if (needValue) Fail(n.col, "feed returns no value");
+        valueless = true;
         if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
             Fail(args[0].col, "feed takes the text standard input holds from now on");
         std::string text = host.Bytes(args[0].v.h);
@@ -667,7 +672,12 @@ struct Interpreter::Impl {
             break;
         }
         case Statement::SetProperty: SetProperty(st); break;
-        case Statement::Expression: Eval(st.values[0], false); break;
+        case Statement::Expression: {
+            valueless = false;
+            Value v = Eval(st.values[0], false);
+            if (owner.echo && !valueless) *out += Describe(host, v, 0, color) + "\n";
+            break;
+        }
         case Statement::Print: {
             std::string line;
             for (const Node& n : st.values) {
@@ -700,6 +710,7 @@ Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out,
         std::string printed;
         Outcome o = impl_->Execute(st, &printed);
         *out += printed;
+        if (interrupted && *interrupted) Fail(impl_->col, "interrupted");
         impl_->DropTemps();
         return o;
     } catch (const Failure& f) {
@@ -710,9 +721,17 @@ Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out,
     } catch (const std::exception& e) {
         message = std::string("the emulated host refused: ") + e.what();
     }
+    // Whatever else went wrong, the line ended because it was interrupted.
+    if (interrupted && *interrupted) message = "interrupted";
     impl_->DropTemps();
     *error = ParseError{impl_->col, message};
     return Failed;
+}
+
+std::vector<std::pair<std::string, Value>> Interpreter::Variables() const {
+    std::vector<std::pair<std::string, Value>> out;
+    for (auto& [lower, v] : impl_->vars) out.push_back({impl_->spelt.at(lower), v});
+    return out;
 }
 
 void Interpreter::Clear() {

@@ -6,9 +6,12 @@
 #include "host.h"
 #include "parse.h"
 
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tkzhost {
 
@@ -26,6 +29,13 @@ public:
     void Clear();
     // Called with the column of each call into the plugin, just before it.
     std::function<void(int column)> beforeCall;
+    // At the prompt: a bare expression prints its value, as print does.
+    bool echo = false;
+    // Set (by a signal handler) to end the statement: no call starts after
+    // it, and the line fails with "interrupted" once the call running returns.
+    const volatile sig_atomic_t* interrupted = nullptr;
+    // Each variable, as first spelt, with its value.
+    std::vector<std::pair<std::string, emu::Value>> Variables() const;
 
     struct Impl;
 
@@ -33,7 +43,12 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// What `help` prints: the statement forms.
+// The names that may complete the word that ends `before` at the prompt
+// (statements, methods, classes, variables, built-ins, and after `x.` the
+// members of x's class), and in *start where that word begins.
+std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, const std::string& before, size_t* start);
+
+// What `help` prints before what the plugin registers: the statement forms.
 extern const char kStatementHelp[];
 
 // How a value is shown to a programmer; `color`: an integer of type Color.

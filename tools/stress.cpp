@@ -10,8 +10,10 @@
 // reference the call's values held and tells the parent, through a pipe, what
 // the ledger still holds and every release too many or use after release.
 // A child that ends without saying so crashed (a sanitizer report ends it with
-// a status; its first line is kept). --expect FILE names known time-outs, each
-// with its reason; anything else found is unexpected and makes the status 4.
+// a status; its first line is kept). The expect file (--expect FILE, or
+// PLUGIN.stress beside the plugin, which ships with it) names known time-outs
+// and members left out (those that change the machine), each with its
+// reason; anything else found is unexpected and makes the status 4.
 #include "stress.h"
 
 #include "crash.h"
@@ -44,6 +46,7 @@ using emu::Value;
 using Clock = std::chrono::steady_clock;
 
 const int kLimitMs = 1000;   // per call: short, so the sleeps that never end cost little
+const int kKnownMs = 200;    // for a call the expect file says never returns
 // A time-out not expected is tried once more, longer, so that a busy machine
 // makes none; a plugin that hangs often is not tried again past the first few.
 const int kRetryMs = 5000;
@@ -316,6 +319,13 @@ struct Member {
     std::vector<std::vector<int>> calls;
     bool pairwise = false;
     std::string refused;        // why it is not called at all
+    std::string skipped;        // why the expect file leaves it out
+    // As the expect file names it: SetSoundVolumeTKZ, folderitem.DisplayPathTKZ,
+    // StdinTKZ.Read (the name of a shared method holds its class already).
+    std::string Qualified() const {
+        if (kind == Extension) return title.substr(0, title.find('.') + 1) + name;
+        return kind == Method || kind == Property ? group.substr(6) + "." + name : name;  // past "class "
+    }
 };
 
 int Plain(const Samples& s) {
@@ -536,14 +546,15 @@ std::vector<Finding> Outcome(const Job& j, int status, bool timedOut) {
     return out;
 }
 
-// Runs child(i) for every i of `which` in a fresh child, as many at a time as
-// there are processors, each for limitMs at most; its findings go to results[i].
-void RunAll(const std::vector<size_t>& which, int limitMs, const std::function<void(size_t, int)>& child,
-            std::vector<std::vector<Finding>>& results) {
+// Runs child(i) for every i of `which` in a fresh child, each for limitMs(i)
+// at most; its findings go to results[i]. Four children a processor: most
+// calls take far less than a fork, and a child that sleeps uses none.
+void RunAll(const std::vector<size_t>& which, const std::function<int(size_t)>& limitMs,
+            const std::function<void(size_t, int)>& child, std::vector<std::vector<Finding>>& results) {
     size_t count = which.size();
     std::vector<Job> running;
     long cpus = sysconf(_SC_NPROCESSORS_ONLN);
-    size_t jobs = cpus > 0 ? (size_t)cpus : 1, next = 0;
+    size_t jobs = 4 * (cpus > 0 ? (size_t)cpus : 1), next = 0;
     int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     while (next < count || !running.empty()) {
         while (running.size() < jobs && next < count) {
@@ -575,7 +586,9 @@ void RunAll(const std::vector<size_t>& which, int limitMs, const std::function<v
             setpgid(pid, pid);
             fcntl(res[0], F_SETFL, O_NONBLOCK);
             fcntl(out[0], F_SETFL, O_NONBLOCK);
-            running.push_back({pid, {res[0], out[0]}, {}, Clock::now() + std::chrono::milliseconds(limitMs), which[next++]});
+            running.push_back({pid, {res[0], out[0]}, {}, Clock::now() + std::chrono::milliseconds(limitMs(which[next])),
+                               which[next]});
+            ++next;
         }
         std::vector<pollfd> fds;
         for (Job& j : running) fds.push_back({j.fd[0], POLLIN, 0}), fds.push_back({j.fd[1], POLLIN, 0});
@@ -609,6 +622,7 @@ void RunAll(const std::vector<size_t>& which, int limitMs, const std::function<v
 // ---- known outcomes ---------------------------------------------------------------
 
 struct Expectation {
+    bool skip;  // a member left out; else a call's time-out
     std::string pattern, reason, where;
     bool seen = false;
 };
@@ -620,9 +634,11 @@ bool Matches(const char* pattern, const char* text) {
     return *pattern == *text && Matches(pattern + 1, text + 1);
 }
 
-// "timeout CALL -- REASON" per line, CALL as the report writes it ('*' for
-// any text); '#' starts a comment line. A crash or a reference fault is
-// never an outcome to expect.
+// "timeout CALL -- REASON" per line, CALL as the report writes it, or "skip
+// MEMBER -- REASON" for a member not to call (one that changes the machine),
+// MEMBER its name, with its class for members of classes (StdinTKZ.Read,
+// folderitem.DisplayPathTKZ); '*' stands for any text, '#' starts a comment
+// line. A crash or a reference fault is never an outcome to expect.
 bool ReadExpect(const std::string& path, std::vector<Expectation>* out, std::string* error) {
     std::ifstream f(path);
     if (!f) {
@@ -636,14 +652,15 @@ bool ReadExpect(const std::string& path, std::vector<Expectation>* out, std::str
         if (start == std::string::npos || line[start] == '#') continue;
         size_t space = line.find(' ', start), dashes = line.find(" -- ");
         std::string outcome = line.substr(start, space == std::string::npos ? space : space - start);
-        if (outcome != "timeout") {
-            *error = where + ": only a time-out may be expected, not " + Escape(outcome) +
+        if (outcome != "timeout" && outcome != "skip") {
+            *error = where + ": only a time-out may be expected (or a member skipped), not " + Escape(outcome) +
                      ": a crash or a reference fault is always a fault";
             return false;
         }
         size_t end = line.find_last_not_of(" \t\r");
         if (space == std::string::npos || dashes == std::string::npos || dashes <= space || dashes + 4 > end) {
-            *error = where + ": expected \"timeout CALL -- REASON\": each known outcome says why";
+            *error = where + ": expected \"" + outcome + (outcome == "skip" ? " MEMBER" : " CALL") +
+                     " -- REASON\": each known outcome says why";
             return false;
         }
         std::string pattern = line.substr(space + 1, dashes - space - 1);
@@ -653,7 +670,7 @@ bool ReadExpect(const std::string& path, std::vector<Expectation>* out, std::str
             return false;
         }
         pattern = pattern.substr(a, b - a + 1);
-        out->push_back({pattern, line.substr(dashes + 4, end - dashes - 3), where});
+        out->push_back({outcome == "skip", pattern, line.substr(dashes + 4, end - dashes - 3), where});
     }
     return true;
 }
@@ -673,17 +690,22 @@ bool MakePlaces(Places* p) {
 
 int Stress(const std::vector<std::string>& rest) {
     std::string plugin, expectFile;
+    bool all = false;
     for (size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == "--expect") {
             if (++i >= rest.size()) return UsageError("--expect needs a FILE");
             expectFile = rest[i];
+        } else if (rest[i] == "--all") {
+            all = true;
         } else if (plugin.empty() && (rest[i].empty() || rest[i][0] != '-')) {
             plugin = rest[i];
         } else {
-            return UsageError("--stress takes one PLUGIN and --expect FILE, not " + Escape(rest[i]));
+            return UsageError("--stress takes one PLUGIN, --expect FILE and --all, not " + Escape(rest[i]));
         }
     }
     if (plugin.empty()) return UsageError("--stress takes one PLUGIN");
+    // The plugin's own known outcomes, beside it, unless a file is named.
+    if (expectFile.empty() && access((plugin + ".stress").c_str(), R_OK) == 0) expectFile = plugin + ".stress";
     std::vector<Expectation> expected;
     std::string error;
     if (!expectFile.empty() && !ReadExpect(expectFile, &expected, &error)) return UsageError(error);
@@ -698,12 +720,18 @@ int Stress(const std::vector<std::string>& rest) {
     }
     Catalog catalog(*host, places);
     std::vector<Member> members = Members(*host, catalog);
+    for (Member& m : members)
+        for (Expectation& e : expected)
+            if (e.skip && Matches(e.pattern.c_str(), m.Qualified().c_str())) {
+                e.seen = true;
+                if (!all) m.skipped = e.reason, m.calls.clear();
+            }
     std::vector<std::pair<size_t, size_t>> calls;  // member, call
     std::vector<std::string> labels;
-    std::vector<size_t> all, again;
+    std::vector<size_t> everyCall, again;
     for (size_t m = 0; m < members.size(); ++m)
         for (size_t c = 0; c < members[m].calls.size(); ++c) {
-            all.push_back(calls.size());
+            everyCall.push_back(calls.size());
             calls.push_back({m, c});
             labels.push_back(Label(members[m], members[m].calls[c]));
         }
@@ -723,14 +751,20 @@ int Stress(const std::vector<std::string>& rest) {
                     break;
                 }
     };
-    RunAll(all, kLimitMs, child, results);
-    for (size_t i : all) {
+    // A call the expect file says never returns is not waited for as long.
+    auto limit = [&](size_t i) {
+        for (const Expectation& e : expected)
+            if (!e.skip && Matches(e.pattern.c_str(), labels[i].c_str())) return kKnownMs;
+        return kLimitMs;
+    };
+    RunAll(everyCall, limit, child, results);
+    for (size_t i : everyCall) {
         known(i);
         if (!results[i].empty() && results[i][0].kind == "time-out" && results[i][0].expected.empty() &&
             again.size() < kRetries)
             again.push_back(i);
     }
-    RunAll(again, kRetryMs, child, results);
+    RunAll(again, [](size_t) { return kRetryMs; }, child, results);
     for (size_t i : again) known(i);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     unlink(places.file.c_str());
@@ -738,23 +772,31 @@ int Stress(const std::vector<std::string>& rest) {
     rmdir(places.dir.c_str());
 
     std::printf("tkzhost --stress %s: every registered member, each call in a child of its own\n"
-                "with empty standard input, %d s at most (the first time-outs not expected are\n"
-                "tried again with %d s). Values by declared type (beside a block of unknown\n"
-                "size, whose length is the caller's word, 2147483647 becomes %d, the bytes\n"
-                "behind it):\n%s",
-                Escape(plugin).c_str(), kLimitMs / 1000, kRetryMs / 1000, kBacking, catalog.Legend().c_str());
+                "with empty standard input, %d s at most (%.1f s for the time-outs the expect file\n"
+                "names; the first time-outs not expected are tried again with %d s).\n"
+                "Expect file: %s\n"
+                "Values by declared type (beside a block of unknown size, whose length is the\n"
+                "caller's word, 2147483647 becomes %d, the bytes behind it):\n%s",
+                Escape(plugin).c_str(), kLimitMs / 1000, kKnownMs / 1000.0, kRetryMs / 1000,
+                expectFile.empty() ? "none (no --expect FILE, no PLUGIN.stress)" : Escape(expectFile).c_str(), kBacking,
+                catalog.Legend().c_str());
     std::map<std::string, int> counts;
     int unexpected = 0;
+    std::string knownList;  // what the expect file knew of, for the summary
     std::string group;
     for (size_t m = 0, i = 0; m < members.size(); ++m) {
         const Member& mem = members[m];
         if (mem.group != group) std::printf("%s:\n", (group = mem.group).c_str());
-        std::printf("  %s: %zu call%s%s\n", mem.title.c_str(), mem.calls.size(), mem.calls.size() == 1 ? "" : "s",
-                    mem.pairwise ? " (every pair of values)" : "");
+        if (!mem.skipped.empty())
+            std::printf("  %s: not called: %s\n", mem.title.c_str(), Escape(mem.skipped).c_str());
+        else
+            std::printf("  %s: %zu call%s%s\n", mem.title.c_str(), mem.calls.size(), mem.calls.size() == 1 ? "" : "s",
+                        mem.pairwise ? " (every pair of values)" : "");
         if (!mem.refused.empty()) {
             std::printf("    not called: %s\n", Escape(mem.refused).c_str());
             ++unexpected;
         }
+        if (!mem.skipped.empty()) knownList += "  not called: " + mem.Qualified() + " -- " + Escape(mem.skipped) + "\n";
         int shown = 0, more = 0;
         for (size_t c = 0; c < mem.calls.size(); ++c, ++i) {
             for (const Finding& f : results[i]) {
@@ -764,6 +806,7 @@ int Stress(const std::vector<std::string>& rest) {
                     ++more;
                     continue;
                 }
+                if (!f.expected.empty()) knownList += "  " + f.kind + ": " + labels[i] + " -- " + f.expected + "\n";
                 std::printf("    %s%s: %s%s\n", f.kind.c_str(),
                             f.expected.empty() ? "" : (" (expected: " + f.expected + ")").c_str(), labels[i].c_str(),
                             f.detail.empty() ? "" : (": " + f.detail).c_str());
@@ -771,8 +814,12 @@ int Stress(const std::vector<std::string>& rest) {
         }
         if (more) std::printf("    ... and %d more\n", more);
     }
+    if (!knownList.empty())
+        std::printf("Known outcomes, as %s says%s:\n%s", Escape(expectFile).c_str(),
+                    all ? "" : " (--all calls the members not called)", knownList.c_str());
     for (const Expectation& e : expected)
-        if (!e.seen) std::printf("%s: expected, not seen: timeout %s\n", e.where.c_str(), e.pattern.c_str());
+        if (!e.seen)
+            std::printf("%s: expected, not seen: %s %s\n", e.where.c_str(), e.skip ? "skip" : "timeout", e.pattern.c_str());
     const std::map<std::string, std::pair<const char*, const char*>> nouns = {
         {"crash", {"crash", "crashes"}}, {"time-out", {"time-out", "time-outs"}}, {"leaked", {"leak", "leaks"}},
         {"over-released", {"release too many", "releases too many"}},

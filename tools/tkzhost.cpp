@@ -1,8 +1,9 @@
 // tkzhost: loads a plugin of this interface into the emulated host, shows
-// what it registered, and runs statements against it (parse.h). At the end
-// of a run it reports every reference the plugin leaked or released too
-// often. `tkzhost --help` says it all; kModes, kOptions and kExitCodes below
-// are what it prints, so a new option is a row in them.
+// what it registered, and runs statements against it (parse.h), at a prompt
+// on a terminal (lineedit.h). At the end of a run it reports every reference
+// the plugin leaked or released too often. `tkzhost --help` says it all;
+// kModes, kOptions and kExitCodes below are what it prints, so a new option
+// is a row in them.
 #include "crash.h"
 #include "host.h"
 #include "lineedit.h"
@@ -11,6 +12,9 @@
 #include "stress.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -31,6 +35,7 @@ const char kVersion[] = "tkzhost " TKZ_VERSION " (plugin interface version 9)\n"
 int Help(const Args&);
 int Version(const Args&);
 int Reference(const Args&);
+int List(const Args&);
 
 // Options that make the whole run: the first argument.
 struct Mode {
@@ -41,14 +46,18 @@ struct Mode {
     int (*run)(const Args& rest);
 };
 const Mode kModes[] = {
+    {"--list", nullptr, "tkzhost --list PLUGIN", "what PLUGIN registers (also part of help)", List},
     {"--reference", nullptr, "tkzhost --reference PLUGIN", "what PLUGIN registers, as Markdown tables", Reference},
-    {"--stress", nullptr, "tkzhost --stress PLUGIN [--expect FILE]",
+    {"--stress", nullptr, "tkzhost --stress PLUGIN [--expect FILE] [--all]",
      "calls every member PLUGIN registers with boundary\n"
      "values of its declared types, each call in a child of\n"
      "its own (standard input empty, 1 s at most); reports\n"
-     "every crash, time-out and reference fault. FILE lists\n"
-     "known time-outs, one \"timeout CALL -- REASON\" a line\n"
-     "(CALL as the report shows it, * for any text)",
+     "every crash, time-out and reference fault. FILE (by\n"
+     "default PLUGIN.stress, when there is one) lists known\n"
+     "time-outs, \"timeout CALL -- REASON\" (CALL as the\n"
+     "report shows it, * for any text), and members left\n"
+     "out, \"skip MEMBER -- REASON\" (those that change the\n"
+     "machine); --all calls those too",
      tkzhost::Stress},
     {"--help", "-h", "tkzhost --help", "this text", Help},
     {"--version", nullptr, "tkzhost --version", "the version", Version},
@@ -59,24 +68,27 @@ const char* const kOptions[][2] = {
     {"-e STATEMENT", "runs a statement (each line of it, if it has several)"},
     {"SCRIPT", "runs a script file, one statement per line; a first line\n"
                "starting with #! is skipped, so scripts can be made executable"},
-    {"-", "runs standard input; on a terminal, a prompt with line editing and\n"
-          "history, where an error does not end the session"},
+    {"-", "runs standard input; on a terminal, the prompt: line\n"
+          "editing, Tab completion, history kept between sessions, a\n"
+          "bare expression prints its value, and neither an error nor\n"
+          "Ctrl-C ends the session"},
 };
 
 const char* const kExitCodes[][2] = {
     {"0", "success"},
-    {"1", "an error in a statement or a script, or a plugin that does not load\n"
-          "(1 wins over 3)"},
+    {"1", "an error in a statement or a script, a plugin that does not load,\n"
+          "or output that cannot be written (1 wins over 3)"},
     {"2", "a usage error"},
     {"3", "the plugin leaked references or released one too often"},
-    {"4", "--stress met a crash, time-out or reference fault that --expect does\n"
-          "not list"},
+    {"4", "--stress met a crash, time-out or reference fault that the expect\n"
+          "file does not list"},
     {"128+N", "the plugin crashed with signal N (139: SIGSEGV)"},
+    {"130", "Ctrl-C (SIGINT) ended statements or a script (not the prompt)"},
 };
 
 // Each runs as shown from the build folder (a test runs them).
 const char kExamples[] =
-    "  tkzhost tkz.so                        # what it registers\n"
+    "  tkzhost --list tkz.so                 # what it registers\n"
     "  tkzhost tkz.so -e 'print GetHash32TKZ(\"abc\")'\n"
     "  tkzhost tkz.so -e 'l = DecompileWinStyleDataTKZ(\"Hi\", &b\"1B 04 53 61 6E 73 FF 00 80 0A 01 05\")' "
     "-e 'print l.Style(1)'\n"
@@ -113,9 +125,9 @@ int Help(const Args&) {
     const size_t w = 22;
     std::string out = Usage() +
                       "\nLoads PLUGIN, a plugin of this interface, into an emulated host that keeps\n"
-                      "a strict ledger of references, and runs statements against it; with PLUGIN\n"
-                      "alone, lists what it registers. A PLUGIN without a slash is looked up in the\n"
-                      "current folder first.\n\n";
+                      "a strict ledger of references, and runs statements against it. PLUGIN alone\n"
+                      "is PLUGIN -: the prompt on a terminal, standard input as a script otherwise.\n"
+                      "A PLUGIN without a slash is looked up in the current folder first.\n\n";
     out += Indented(kOptions, std::size(kOptions), w);
     for (const Mode& m : kModes) {
         std::string names = std::string(m.alias ? std::string(m.alias) + ", " : "") + (m.usage + 8);  // past "tkzhost "
@@ -125,7 +137,12 @@ int Help(const Args&) {
     out += "\nThe first statement that fails ends the run with one line on standard error,\n"
            "FILE:LINE:COLUMN: message. While the statements come from standard input or\n"
            "the prompt, the plugin's standard input is empty until feed() gives it one;\n"
-           "otherwise it is tkzhost's own.\n\n";
+           "otherwise it is tkzhost's own. Ctrl-C interrupts the call running where\n"
+           "the call allows it (a delay returns early) and ends the statement.\n\n"
+           "The plugin runs under the character-type locale of the environment\n"
+           "(LC_ALL, LC_CTYPE, LANG; C and POSIX mean C.UTF-8, which treats bytes as C\n"
+           "does); numbers keep the C locale's form. The prompt's history is kept in\n"
+           "$XDG_STATE_HOME/tkzhost/history (~/.local/state/tkzhost/history).\n\n";
     out += tkzhost::kStatementHelp;
     out += "\nExamples (in the build folder):\n";
     out += kExamples;
@@ -150,6 +167,14 @@ bool Load(emu::Host& host, std::string path) {
     return false;
 }
 
+int List(const Args& rest) {
+    if (rest.size() != 1) return UsageError("--list takes one PLUGIN");
+    emu::Host host;
+    if (!Load(host, rest[0])) return 1;
+    std::cout << emu::DescribeRegistry(host);
+    return 0;
+}
+
 int Reference(const Args& rest) {
     if (rest.size() != 1) return UsageError("--reference takes one PLUGIN");
     emu::Host host;
@@ -158,8 +183,56 @@ int Reference(const Args& rest) {
     return 0;
 }
 
-// Lines read straight from a descriptor: standard input stays the plugin's,
-// and nothing is read ahead of the line the script is at.
+// Ctrl-C. The handler is installed without SA_RESTART, so that the call
+// running returns where it can (a delay ends early: nanosleep fails with
+// EINTR) and the statement ends there; a second Ctrl-C before the first is
+// seen ends tkzhost, saying so. SIGINT ignored from the start (a background
+// job, nohup) is left ignored.
+volatile sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+    if (gInterrupted) {
+        const char m[] = "\ntkzhost: interrupted again before the call returned: ending\n";
+        ssize_t ignored = write(2, m, sizeof m - 1);
+        (void)ignored;
+        signal(SIGINT, SIG_DFL);
+        raise(SIGINT);
+    }
+    gInterrupted = 1;
+}
+
+void CatchInterrupts() {
+    struct sigaction sa{};
+    if (sigaction(SIGINT, nullptr, &sa) != 0 || sa.sa_handler != SIG_DFL) return;
+    sa.sa_handler = OnInterrupt;
+    sa.sa_flags = 0;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+// 0 while standard output takes what is written to it; else 1, having said
+// why (once), except for a closed pipe, which ends the run quietly as
+// SIGPIPE would (`| head`).
+int OutputStatus() {
+    errno = 0;
+    std::cout.flush();
+    std::fflush(stdout);
+    if (errno == EINTR) {  // a Ctrl-C during the write: written again
+        clearerr(stdout);
+        std::cout.clear();
+        errno = 0;
+        std::fflush(stdout);
+    }
+    if (!std::ferror(stdout) && std::cout.good()) return 0;
+    int e = errno;  // 0 when what failed was written before, by the plugin
+    if (e != EPIPE) std::fprintf(stderr, "tkzhost: cannot write standard output%s%s\n", e ? ": " : "", e ? strerror(e) : "");
+    clearerr(stdout);
+    std::cout.clear();
+    return 1;
+}
+
+// Lines read from a descriptor of the script's own (the plugin's standard
+// input is another), in blocks.
 struct FdLines {
     int fd;
     std::string buffer;
@@ -173,8 +246,9 @@ struct FdLines {
             }
             char chunk[4096];
             ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR && !gInterrupted) continue;
             if (n <= 0) {
-                if (buffer.empty()) return false;
+                if (buffer.empty() || gInterrupted) return false;
                 *line = buffer;
                 buffer.clear();
                 return true;
@@ -189,10 +263,13 @@ struct Item {
     std::string text;
 };
 
+const char kBom[] = "\xEF\xBB\xBF";  // a UTF-8 byte-order mark, which some editors start a file with
+
 class Runner {
 public:
-    explicit Runner(emu::Host& host) : run_(host) {
+    explicit Runner(emu::Host& host) : host_(host), run_(host) {
         run_.beforeCall = [this](int column) { tkzhost::CrashPlace(where_ + ":" + std::to_string(column)); };
+        run_.interrupted = &gInterrupted;
     }
     ~Runner() { run_.Clear(); }
 
@@ -213,6 +290,7 @@ public:
         std::ifstream f(item.text, std::ios::binary);
         std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
         if (!f.good() && !f.eof()) return Fail(name + ": cannot read it");
+        if (all.rfind(kBom, 0) == 0) all.erase(0, 3);
         // The whole file is checked before any of it runs.
         size_t bad = tkzhost::FirstNonText(all);
         if (bad != std::string::npos) {
@@ -229,29 +307,54 @@ public:
     }
 
     bool quit = false;
+    std::string banner;  // said when the prompt opens
 
 private:
     int Stream(int fd) {
         std::string line;
-        if (isatty(fd) && isatty(1)) {
-            for (int n = 1; !quit && editor_.Read("tkz> ", &line, fd, 1); ++n) Line("(prompt)", n, line, true);
-            return 0;
-        }
+        if (isatty(fd) && isatty(1)) return Prompt(fd);
         FdLines in{fd, {}};
         for (int n = 1; in.Next(&line); ++n) {
+            if (n == 1 && line.rfind(kBom, 0) == 0) line.erase(0, 3);
             size_t bad = tkzhost::FirstNonText(line);
             if (bad != std::string::npos)
                 return Fail("(stdin):" + std::to_string(n) + ":" + std::to_string(bad + 1) +
                             ": not a text script: byte " + tkzhost::Escape(line.substr(bad, 1)));
             if (int s = Line("(stdin)", n, line)) return s;
         }
-        return 0;
+        return gInterrupted ? Fail("(stdin): interrupted", 130) : 0;
     }
 
-    int Fail(const std::string& message) {
+    int Prompt(int fd) {
+        tkzhost::LineEditor editor(fd, [this](const std::string& before, size_t* start) {
+            return tkzhost::Completions(host_, run_, before, start);
+        });
+        std::cout << banner;
+        std::string path = tkzhost::HistoryPath(), why = path.empty() ? "no home folder" : editor.KeepHistory(path);
+        if (!why.empty()) Fail("the prompt's history is not kept: " + why);
+        if (int s = OutputStatus()) return s;
+        run_.echo = true;
+        std::string line;
+        for (int n = 1; !quit; ) {
+            gInterrupted = 0;
+            tkzhost::LineEditor::Result r = editor.Read("tkz> ", &line);
+            if (r == tkzhost::LineEditor::End) break;
+            if (r == tkzhost::LineEditor::Interrupted || gInterrupted) {
+                std::cout << "^C\n";  // the line is dropped
+                continue;
+            }
+            if (int s = Line("(prompt)", n++, line, true)) return s;
+        }
+        std::cout << (quit ? "" : "\n");
+        run_.echo = false;
+        return OutputStatus();
+    }
+
+    int Fail(const std::string& message, int status = 1) {
         std::fflush(stdout);
-        std::fprintf(stderr, "tkzhost: %s\n", message.c_str());
-        return 1;
+        // After a ^C that the terminal echoed, on a line of its own.
+        std::fprintf(stderr, "%stkzhost: %s\n", gInterrupted && isatty(2) ? "\n" : "", message.c_str());
+        return status;
     }
 
     // Runs one line of a source; 0 to go on, else the status that ends the run.
@@ -260,22 +363,34 @@ private:
         if (!text.empty() && text.back() == '\r') text.pop_back();
         if (n == 1 && text.rfind("#!", 0) == 0 && source.rfind("(-e", 0) != 0) return 0;
         where_ = source + ":" + std::to_string(n);
+        if (gInterrupted && !interactive) return Fail(where_ + ": interrupted", 130);
         tkzhost::CrashPlace(where_ + ":1");
         std::string out;
         tkzhost::ParseError error;
         tkzhost::Interpreter::Outcome o = run_.Run(text, &out, &error);
-        std::cout << out << std::flush;
-        std::fflush(stdout);  // what the plugin wrote through stdio, before the next line
+        std::cout << out;
+        if (int s = OutputStatus()) return s;  // what the plugin wrote through stdio too, before the next line
         quit = o == tkzhost::Interpreter::Quit;
         if (o != tkzhost::Interpreter::Failed) return 0;
         Fail(where_ + ":" + std::to_string(error.col) + ": " + error.message);
-        return interactive ? 0 : 1;
+        return interactive ? 0 : gInterrupted ? 130 : 1;
     }
 
+    emu::Host& host_;
     tkzhost::Interpreter run_;
-    tkzhost::LineEditor editor_;
     std::string where_;
 };
+
+// What the prompt says first, on one line.
+std::string Banner(emu::Host& host, const std::string& plugin) {
+    emu::Registry& r = host.registry();
+    size_t members = r.methods.size();
+    for (emu::ClassDef* e : r.extensions) members += e->methodCount;
+    for (emu::ClassDef* c : r.classes) members += c->propertyCount + c->methodCount + c->sharedMethodCount;
+    std::string version = kVersion;
+    return version.substr(0, version.find(" (")) + " with " + tkzhost::Escape(plugin) + " (" + std::to_string(members) +
+           " members): help lists them, quit or Ctrl-D leaves.\n";
+}
 
 int Run(const Args& args) {
     std::vector<Item> items;
@@ -294,6 +409,8 @@ int Run(const Args& args) {
             items.push_back({Item::File, a});
         }
     }
+    // PLUGIN alone: the prompt on a terminal, standard input as a script otherwise.
+    if (items.empty()) items.push_back({Item::Stdin, "-"}), fromStdin = true;
     // The script is read from a descriptor of its own; the plugin's standard
     // input is empty until feed() gives it one.
     int scriptFd = -1;
@@ -310,14 +427,12 @@ int Run(const Args& args) {
     static emu::Host* kept = new emu::Host;
     emu::Host& host = *kept;
     if (!Load(host, args[0])) return 1;
-    if (items.empty()) {
-        std::cout << emu::DescribeRegistry(host);
-        return 0;
-    }
+    CatchInterrupts();
     uint64_t mark = host.Mark();
     int status = 0;
     {
         Runner runner(host);
+        runner.banner = Banner(host, args[0]);
         int statements = 0;
         for (const Item& item : items) {
             status = runner.RunItem(item, item.kind == Item::Statement ? ++statements : 0, scriptFd);
@@ -333,19 +448,46 @@ int Run(const Args& args) {
         for (const emu::Violation& v : host.violations) std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
         if (status == 0) status = 3;
     }
+    if (status == 130) {
+        // Ended by SIGINT, as the shell that started it expects to see.
+        signal(SIGINT, SIG_DFL);
+        raise(SIGINT);
+    }
     return status;
+}
+
+// The character-type locale comes from the environment, so that what the
+// plugin does with characters (its hash folds case with tolower) can be
+// tried as a host would run it; numbers keep the C locale's form. C and
+// POSIX become C.UTF-8, which classifies and folds single bytes exactly as C
+// does, so that the prompt takes UTF-8 text.
+void TakeCharacterLocale() {
+    const char* got = setlocale(LC_CTYPE, "");
+    if (got && strcmp(got, "C") != 0 && strcmp(got, "POSIX") != 0) return;
+    if (!got) {
+        const char* asked = getenv("LC_ALL");
+        if (!asked || !*asked) asked = getenv("LC_CTYPE");
+        if (!asked || !*asked) asked = getenv("LANG");
+        std::fprintf(stderr, "tkzhost: the locale %s is not installed here; C.UTF-8 is used\n",
+                     tkzhost::Escape(asked ? asked : "").c_str());
+    }
+    if (!setlocale(LC_CTYPE, "C.UTF-8")) setlocale(LC_CTYPE, "C");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     tkzhost::InstallCrashHandler();
+    TakeCharacterLocale();
     Args args(argv + 1, argv + argc);
     if (args.empty()) return UsageError("no PLUGIN given");
+    int status = -1;
     for (const Mode& m : kModes)
-        if (args[0] == m.name || (m.alias && args[0] == m.alias)) return m.run(Args(args.begin() + 1, args.end()));
-    if (args[0].size() > 1 && args[0][0] == '-') return UsageError("unknown option " + tkzhost::Escape(args[0]));
-    return Run(args);
+        if (args[0] == m.name || (m.alias && args[0] == m.alias)) status = m.run(Args(args.begin() + 1, args.end()));
+    if (status < 0 && args[0].size() > 1 && args[0][0] == '-') return UsageError("unknown option " + tkzhost::Escape(args[0]));
+    if (status < 0) status = Run(args);
+    int output = OutputStatus();
+    return status ? status : output;
 }
 
 // What the modes kept in files of their own share with the rest (stress.h).
