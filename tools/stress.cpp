@@ -26,15 +26,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <limits>
 #include <map>
-#include <poll.h>
 #include <set>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <tuple>
 #include <unistd.h>
 
@@ -484,23 +481,6 @@ struct Finding {
     std::string expected;  // the reason --expect gives for it
 };
 
-struct Job {
-    pid_t pid;
-    int fd[2];  // its report, its standard output and error
-    std::string text[2];
-    Clock::time_point deadline;
-    size_t index;
-};
-
-void Drain(Job& j) {
-    char buf[4096];
-    for (int k = 0; k < 2; ++k) {
-        ssize_t n;
-        while ((n = read(j.fd[k], buf, sizeof buf)) > 0)
-            if (j.text[k].size() < 256 * 1024) j.text[k].append(buf, (size_t)n);
-    }
-}
-
 // The first line of a sanitizer's report, if the child's output holds one.
 std::string SanitizerLine(const std::string& out) {
     for (size_t at = 0, nl; at < out.size(); at = nl + 1) {
@@ -530,13 +510,15 @@ std::string SignalName(int sig) {
     return "signal " + std::to_string(sig);
 }
 
-std::vector<Finding> Outcome(const Job& j, int status, bool timedOut) {
-    if (timedOut) return {{"time-out", "", ""}};
-    if (WIFSIGNALED(status)) return {{"crash", SignalName(WTERMSIG(status)) + SanitizerLine(j.text[1]), ""}};
-    const std::string& r = j.text[0];
+// What a child's end says: a time-out, a crash, or the report it wrote.
+std::vector<Finding> Outcome(const emu::ChildEnd& end) {
+    if (!end.error.empty()) return {{"not called", end.error, ""}};
+    if (end.timedOut) return {{"time-out", "", ""}};
+    if (end.signal) return {{"crash", SignalName(end.signal) + SanitizerLine(end.output), ""}};
+    const std::string& r = end.report;
     if (r.size() < 5 || r.compare(r.size() - 5, 5, "done\n") != 0)
-        return {{"crash", "ended with status " + std::to_string(WEXITSTATUS(status)) + " in the call" +
-                              SanitizerLine(j.text[1]), ""}};
+        return {{"crash", "ended with status " + std::to_string(end.status) + " in the call" + SanitizerLine(end.output),
+                 ""}};
     std::vector<Finding> out;
     for (size_t at = 0, nl; (nl = r.find('\n', at)) != std::string::npos; at = nl + 1) {
         std::string line = r.substr(at, nl - at);
@@ -547,76 +529,24 @@ std::vector<Finding> Outcome(const Job& j, int status, bool timedOut) {
 }
 
 // Runs child(i) for every i of `which` in a fresh child, each for limitMs(i)
-// at most; its findings go to results[i]. Four children a processor: most
-// calls take far less than a fork, and a child that sleeps uses none.
+// at most; its findings go to results[i]. The children of one limit run
+// together, four a processor: most calls take far less than a fork, and a
+// child that sleeps uses none.
 void RunAll(const std::vector<size_t>& which, const std::function<int(size_t)>& limitMs,
             const std::function<void(size_t, int)>& child, std::vector<std::vector<Finding>>& results) {
-    size_t count = which.size();
-    std::vector<Job> running;
+    std::map<int, std::vector<size_t>> byLimit;
+    for (size_t i : which) byLimit[limitMs(i)].push_back(i);
     long cpus = sysconf(_SC_NPROCESSORS_ONLN);
-    size_t jobs = 4 * (cpus > 0 ? (size_t)cpus : 1), next = 0;
-    int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    while (next < count || !running.empty()) {
-        while (running.size() < jobs && next < count) {
-            int res[2], out[2];
-            if (pipe2(res, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
-                perror("tkzhost: pipe");
-                exit(1);
-            }
-            std::fflush(stdout);
-            std::fflush(stderr);
-            pid_t pid = fork();
-            if (pid == 0) {
-                setpgid(0, 0);
-                dup2(devnull, 0);
-                dup2(out[1], 1);
-                dup2(out[1], 2);
-                for (Job& other : running) close(other.fd[0]), close(other.fd[1]);
-                close(res[0]);
-                close(out[0]);
-                child(which[next], res[1]);
-                _exit(0);
-            }
-            close(res[1]);
-            close(out[1]);
-            if (pid < 0) {
-                perror("tkzhost: fork");
-                exit(1);
-            }
-            setpgid(pid, pid);
-            fcntl(res[0], F_SETFL, O_NONBLOCK);
-            fcntl(out[0], F_SETFL, O_NONBLOCK);
-            running.push_back({pid, {res[0], out[0]}, {}, Clock::now() + std::chrono::milliseconds(limitMs(which[next])),
-                               which[next]});
-            ++next;
-        }
-        std::vector<pollfd> fds;
-        for (Job& j : running) fds.push_back({j.fd[0], POLLIN, 0}), fds.push_back({j.fd[1], POLLIN, 0});
-        // Short waits: a child may end while something it started keeps its pipes open.
-        poll(fds.data(), fds.size(), 10);
-        for (size_t k = 0; k < running.size();) {
-            Job& j = running[k];
-            Drain(j);
-            int status = 0;
-            bool ended = waitpid(j.pid, &status, WNOHANG) == j.pid;
-            bool late = !ended && Clock::now() >= j.deadline;
-            if (!ended && !late) {
-                ++k;
-                continue;
-            }
-            if (late) {
-                kill(-j.pid, SIGKILL);
-                kill(j.pid, SIGKILL);
-                waitpid(j.pid, &status, 0);
-            }
-            Drain(j);
-            results[j.index] = Outcome(j, status, late);
-            close(j.fd[0]);
-            close(j.fd[1]);
-            running.erase(running.begin() + (long)k);
-        }
+    emu::ChildOptions o;
+    o.emptyInput = true;
+    o.keepBytes = 256 * 1024;
+    o.parallel = 4 * (cpus > 0 ? (int)cpus : 1);
+    for (auto& [limit, group] : byLimit) {
+        o.limitMs = limit;
+        emu::RunChildren(
+            group.size(), [&](size_t k, int fd) { return child(group[k], fd), 0; },
+            [&](size_t k, emu::ChildEnd& end) { results[group[k]] = Outcome(end); }, o);
     }
-    close(devnull);
 }
 
 // ---- known outcomes ---------------------------------------------------------------
