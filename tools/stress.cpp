@@ -104,7 +104,7 @@ Sample New(const std::string& cls) {
 
 // An array of the host's element type `code` holding what each item makes;
 // as an address, it goes on the stack as such whatever the declared element.
-Sample ArrayOf(const std::string& label, int code, std::vector<std::function<Value(Child&)>> items,
+Sample ArrayOf(const std::string& label, emu::TypeCode code, std::vector<std::function<Value(Child&)>> items,
                bool address = false) {
     return {label, [code, items, address](Child& c) {
         void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
@@ -113,14 +113,6 @@ Sample ArrayOf(const std::string& label, int code, std::vector<std::function<Val
     }};
 }
 
-bool Among(const std::string& t, std::initializer_list<const char*> names) {
-    for (const char* n : names)
-        if (t == n) return true;
-    return false;
-}
-bool IsInteger(const std::string& t) { return Among(t, {"integer", "int32", "uint32", "color"}); }
-bool IsNumber(const std::string& t) { return IsInteger(t) || Among(t, {"int64", "uint64", "double", "single", "boolean"}); }
-
 // The boundary values of each declared type, and which were used.
 class Catalog {
 public:
@@ -128,7 +120,7 @@ public:
 
     Samples Of(const std::string& type) {
         std::string t = emu::Lower(type);
-        Samples s = Make(t);
+        Samples s = Make(type);
         std::string shown;
         for (const Sample& x : s)
             if (x.role != Role::Backing) shown += (shown.empty() ? "" : ", ") + x.label;
@@ -144,9 +136,12 @@ public:
     }
 
 private:
-    Samples Make(const std::string& t) {
-        if (t.size() > 2 && t.compare(t.size() - 2, 2, "()") == 0) return Arrays(t.substr(0, t.size() - 2));
-        if (t == "string") {
+    Samples Make(const std::string& type) {
+        using emu::Type;
+        emu::DeclaredType d = emu::Classify(type);
+        if (d.array) return Arrays(d.name);
+        switch (d.type) {
+        case Type::String: {
             std::string all(256, 0);
             for (int i = 0; i < 256; ++i) all[i] = (char)i;
             return {Nil(), Str("\"\"", "", emu::kUTF8), Str("\"A\"", "A", emu::kUTF8),
@@ -156,22 +151,25 @@ private:
                     Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), emu::kUTF32), Str("\"A\"@ASCII", "A", emu::kASCII),
                     Str("1byte@UTF-16", "A", emu::kUTF16), Str("00..FF@raw", all, emu::kRaw)};
         }
-        if (t == "color")
+        case Type::Color:
             return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
                     Fixed("&hFF000000", Value::I((int32_t)0xFF000000u)), Fixed("&hFFFFFFFF", Value::I(-1))};
-        if (IsInteger(t))
+        case Type::Integer:
+        case Type::UInt32:
             return {Fixed("0", Value::I(0)), Fixed("1", Value::I(1)), Fixed("-1", Value::I(-1)),
                     Fixed("2147483647", Value::I(INT32_MAX), Role::Huge), Fixed("-2147483648", Value::I(INT32_MIN)),
                     Fixed(std::to_string(kBacking), Value::I(kBacking), Role::Backing)};
-        if (t == "int64" || t == "uint64")
+        case Type::Int64:
+        case Type::UInt64:
             return {Fixed("0", Value::L(0)), Fixed("1", Value::L(1)), Fixed("-1", Value::L(-1)),
                     Fixed("9223372036854775807", Value::L(INT64_MAX)), Fixed("-9223372036854775808", Value::L(INT64_MIN))};
-        if (t == "double" || t == "single")
+        case Type::Double:
+        case Type::Single:
             return {Fixed("0", Value::D(0.0)), Fixed("-0", Value::D(-0.0)), Fixed("nan", Value::D(NAN)),
                     Fixed("inf", Value::D(INFINITY)), Fixed("-inf", Value::D(-INFINITY)), Fixed("1e300", Value::D(1e300)),
                     Fixed("2147483647", Value::D(2147483647.0))};
-        if (t == "boolean") return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
-        if (t == "memoryblock")
+        case Type::Boolean: return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
+        case Type::MemoryBlock:
             return {Nil(), {"block(0)", [](Child& c) { return c.Own(c.host.NewMemoryBlock(0)); }},
                     {"block(1)", [](Child& c) {
                          Value v = c.Own(c.host.NewMemoryBlock(1));
@@ -184,31 +182,36 @@ private:
                          c.buffers.push_back(bytes);
                          return c.Own(c.host.MemoryBlockOver(bytes));
                      }, Role::Unsized}};
-        if (t == "folderitem") {
+        case Type::FolderItem: {
             auto item = [](const std::string& label, const std::string& path) {
                 return Sample{label, [path](Child& c) { return c.Own(c.host.FolderItem(path)); }};
             };
             return {Nil(), item("file", places_.file), item("folder", places_.folder), item("missing", places_.missing)};
         }
-        if (t == "variant") {
-            auto variant = [](const std::string& label, int type, std::function<Value(Child&)> inner) {
+        case Type::Variant: {
+            auto variant = [](const std::string& label, emu::TypeCode type, std::function<Value(Child&)> inner) {
                 return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
             };
             auto object = New("Object").make;
             auto text = Str("", "A", emu::kUTF8).make;
-            return {Nil(), variant("variant(0)", 2, [](Child&) { return Value::I(0); }),
-                    variant("variant(nan)", 5, [](Child&) { return Value::D(NAN); }), variant("variant(\"A\")", 8, text),
-                    variant("variant(new Object)", 9, object), ArrayOf("array(0 objects)", 9, {}),
-                    ArrayOf("array(1 object)", 9, {object}),
-                    ArrayOf("array(2 integers)", 2, {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
-                    ArrayOf("array(1 string)", 8, {text}), New("Object")};
+            return {Nil(), variant("variant(0)", emu::kIntegerType, [](Child&) { return Value::I(0); }),
+                    variant("variant(nan)", emu::kDoubleType, [](Child&) { return Value::D(NAN); }),
+                    variant("variant(\"A\")", emu::kStringType, text),
+                    variant("variant(new Object)", emu::kObjectType, object),
+                    ArrayOf("array(0 objects)", emu::kObjectType, {}), ArrayOf("array(1 object)", emu::kObjectType, {object}),
+                    ArrayOf("array(2 integers)", emu::kIntegerType,
+                            {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
+                    ArrayOf("array(1 string)", emu::kStringType, {text}), New("Object")};
         }
-        if (t == "object") {
+        case Type::Object: {
             Samples s = {Nil(), New("Object")};
             for (emu::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
             return s;
         }
-        if (emu::HostClass* c = host_.FindClass(t)) return {Nil(), New(c->name)};
+        case Type::Class:
+        case Type::None: break;
+        }
+        if (emu::HostClass* c = host_.FindClass(d.name)) return {Nil(), New(c->name)};
         return {Nil()};  // a type this host does not know: a zero word
     }
 
@@ -217,8 +220,7 @@ private:
         std::vector<std::function<Value(Child&)>> each;
         for (const Sample& x : Make(element))
             if (x.role != Role::Backing) each.push_back(x.make);
-        int code = IsInteger(element) ? 2 : element == "int64" || element == "uint64" ? 3 : element == "double" ? 5
-                 : element == "single" ? 4 : element == "string" ? 8 : element == "boolean" ? 11 : 9;
+        emu::TypeCode code = emu::ElementCode(emu::Classify(element).type);
         return {Fixed("nil", Value::R(nullptr)), ArrayOf("array(0)", code, {}, true),
                 ArrayOf("array(" + std::to_string(each.size()) + ")", code, each, true)};
     }
@@ -231,23 +233,23 @@ private:
 
 // The value a variable holds, passed through a slot of the parameter's size.
 Sample Byref(Sample s, const std::string& type) {
-    std::string t = emu::Lower(type);
-    bool wide = Among(t, {"double", "int64", "uint64"});
-    s.make = [inner = s.make, t, wide](Child& c) {
+    emu::DeclaredType d = emu::Classify(type);
+    emu::Type t = d.array ? emu::Type::Object : d.type;  // an array goes by its handle
+    bool wide = emu::Is64(t) || t == emu::Type::Double, handle = emu::IsHandle(t);
+    s.make = [inner = s.make, t, wide, handle](Child& c) {
         Value v = inner(c);
         char* slot = (char*)calloc(1, wide ? 8 : 4);
-        bool handle = !IsNumber(t);
         if (handle) {
             memcpy(slot, &v.h, 4);
             if (v.h) c.host.Lock(v.h);  // the slot's own, which the callee may replace
-        } else if (t == "double") {
+        } else if (t == emu::Type::Double) {
             memcpy(slot, &v.d, 8);
-        } else if (t == "single") {
+        } else if (t == emu::Type::Single) {
             float f = (float)v.d;
             memcpy(slot, &f, 4);
         } else if (wide) {
             memcpy(slot, &v.l, 8);
-        } else if (t == "boolean") {
+        } else if (t == emu::Type::Boolean) {
             slot[0] = v.b;
         } else {
             memcpy(slot, &v.i, 4);
@@ -360,10 +362,10 @@ Member MethodMember(Catalog& cat, Member::Kind kind, const std::string& group, c
     size_t required = 0;
     for (size_t i = 0; i < d.params.size(); ++i) {
         const emu::Param& p = d.params[i];
-        bool array = p.name.size() > 2 && p.name.compare(p.name.size() - 2, 2, "()") == 0;
-        Samples s = cat.Of(array ? p.type + "()" : p.type);
+        std::string type = p.array ? p.type + "()" : p.type;
+        Samples s = cat.Of(type);
         if (p.byref)
-            for (Sample& x : s) x = Byref(x, p.type);
+            for (Sample& x : s) x = Byref(x, type);
         m.dims.push_back(s);
         if (p.defaultText.empty()) required = i + 1;
     }
