@@ -17,7 +17,9 @@
 #include "stress.h"
 
 #include "crash.h"
+#include "host.h"
 #include "parse.h"
+#include "tkzhost.h"
 
 #include <algorithm>
 #include <chrono>

@@ -10,6 +10,7 @@
 #include "parse.h"
 #include "script.h"
 #include "stress.h"
+#include "tkzhost.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +25,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+using tkzhost::LoadPlugin;
+using tkzhost::UsageError;
 
 namespace {
 
@@ -116,10 +120,24 @@ std::string Usage() {
     return out;
 }
 
-int UsageError(const std::string& message) {
+}  // namespace
+
+int tkzhost::UsageError(const std::string& message) {
     std::fprintf(stderr, "tkzhost: %s\n%sTry tkzhost --help.\n", message.c_str(), Usage().c_str());
     return 2;
 }
+
+bool tkzhost::LoadPlugin(emu::Host& host, const std::string& name) {
+    std::string path = name;
+    if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) path = "./" + path;
+    CrashPlace("loading " + path);
+    std::string error;
+    if (host.Load(path, &error)) return true;
+    std::fprintf(stderr, "tkzhost: %s\n", Escape(error).c_str());
+    return false;
+}
+
+namespace {
 
 int Help(const Args&) {
     const size_t w = 22;
@@ -156,21 +174,10 @@ int Version(const Args&) {
     return 0;
 }
 
-// A name without a slash is a file in the current folder before dlopen's
-// search path.
-bool Load(emu::Host& host, std::string path) {
-    if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) path = "./" + path;
-    tkzhost::CrashPlace("loading " + path);
-    std::string error;
-    if (host.Load(path, &error)) return true;
-    std::fprintf(stderr, "tkzhost: %s\n", tkzhost::Escape(error).c_str());
-    return false;
-}
-
 int List(const Args& rest) {
     if (rest.size() != 1) return UsageError("--list takes one PLUGIN");
     emu::Host host;
-    if (!Load(host, rest[0])) return 1;
+    if (!LoadPlugin(host, rest[0])) return 1;
     std::cout << emu::DescribeRegistry(host);
     return 0;
 }
@@ -178,7 +185,7 @@ int List(const Args& rest) {
 int Reference(const Args& rest) {
     if (rest.size() != 1) return UsageError("--reference takes one PLUGIN");
     emu::Host host;
-    if (!Load(host, rest[0])) return 1;
+    if (!LoadPlugin(host, rest[0])) return 1;
     std::cout << emu::DescribeRegistry(host, emu::Inventory::Markdown);
     return 0;
 }
@@ -426,7 +433,7 @@ int Run(const Args& args) {
     // process's.
     static emu::Host* kept = new emu::Host;
     emu::Host& host = *kept;
-    if (!Load(host, args[0])) return 1;
+    if (!LoadPlugin(host, args[0])) return 1;
     CatchInterrupts();
     uint64_t mark = host.Mark();
     int status = 0;
@@ -489,7 +496,3 @@ int main(int argc, char** argv) {
     int output = OutputStatus();
     return status ? status : output;
 }
-
-// What the modes kept in files of their own share with the rest (stress.h).
-int tkzhost::UsageError(const std::string& message) { return ::UsageError(message); }
-bool tkzhost::LoadPlugin(emu::Host& host, const std::string& path) { return ::Load(host, path); }
