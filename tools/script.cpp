@@ -88,6 +88,46 @@ std::string Suggest(const std::string& name, const std::vector<std::string>& nam
     return best.empty() ? "" : " (did you mean " + best + "?)";
 }
 
+// A value of the type is a Color, shown as &hRRGGBB.
+bool IsColor(const std::string& type) {
+    emu::DeclaredType d = emu::Classify(type);
+    return d.type == emu::Type::Color && !d.array;
+}
+
+// A parameter's type as Classify reads it: "T()" for an array of T.
+std::string TypeOf(const emu::Param& p) { return p.array ? p.type + "()" : p.type; }
+
+// A byref parameter's slot: the variable's value goes in as the parameter's
+// type holds it, and what the callee left there comes back out.
+struct Slot {
+    emu::Type type = emu::Type::None;  // an array: Object, by its handle
+    int32_t i = 0;
+    int64_t l = 0;
+    double d = 0;
+    float f = 0;
+    bool b = false;
+    void* h = nullptr;
+
+    void* Put(const Value& v) {
+        using emu::Type;
+        if (emu::IsWord32(type)) return i = v.i, (void*)&i;
+        if (emu::Is64(type)) return l = v.l, (void*)&l;
+        if (type == Type::Double) return d = v.d, (void*)&d;
+        if (type == Type::Single) return f = (float)v.d, (void*)&f;
+        if (type == Type::Boolean) return b = v.b, (void*)&b;
+        return h = v.h, (void*)&h;
+    }
+    Value Get() const {
+        using emu::Type;
+        if (emu::IsWord32(type)) return Value::I(i);
+        if (emu::Is64(type)) return Value::L(l);
+        if (type == Type::Double) return Value::D(d);
+        if (type == Type::Single) return Value::D(f);
+        if (type == Type::Boolean) return Value::B(b);
+        return Value::H(h);
+    }
+};
+
 Value IntValue(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX ? Value::I((int32_t)v) : Value::L(v); }
 
 const char* EncodingName(uint32_t e) {
@@ -184,7 +224,7 @@ std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
         for (uint32_t i = 0; i < c->def->propertyCount; ++i) {
             const emu::PropertyDef& p = c->def->properties[i];
             Value pv = host.GetProp(v.h, p.name);
-            out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, emu::Lower(p.type) == "color");
+            out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, IsColor(p.type));
             if (pv.kind == Value::Handle && pv.h) host.Unlock(pv.h);
         }
         return out + "\n" + std::string(indent, ' ') + "}";
@@ -244,41 +284,51 @@ struct Interpreter::Impl {
     // ---- types ---------------------------------------------------------------------
     // Why v cannot be given as `type` to `what`, or "" when it can.
     std::string Misfit(const Value& v, const std::string& type, const std::string& what) {
-        std::string t = Lower(type);
-        bool number = t == "integer" || t == "color" || t == "int64" || t == "double" || t == "single";
+        using emu::Type;
+        emu::DeclaredType d = emu::Classify(type);
+        Type t = d.array ? Type::Object : d.type;
+        bool number = emu::IsWord32(t) || emu::Is64(t) || t == Type::Double || t == Type::Single;
         if (v.kind == Value::None || (v.kind == Value::Handle && !v.h))
-            return number || t == "boolean" ? what + " must be " + type + ", not nil" : "";
+            return number || t == Type::Boolean ? what + " must be " + type + ", not nil" : "";
         std::string shown = v.kind == Value::Handle ? "" : ", not " + Describe(host, v);
-        if (t == "integer" || t == "color") {
-            bool color = t == "color";
+        if (emu::IsWord32(t)) {
+            // A color or a uint32 takes the 32-bit patterns above 2147483647 too.
+            bool pattern = t != Type::Integer;
+            std::string noun = t == Type::Color ? "a color" : t == Type::UInt32 ? "a uint32" : "an integer";
             if (v.kind == Value::Int) return "";
-            if (v.kind == Value::Int64 && color && v.l >= 0 && v.l <= 0xFFFFFFFFll) return "";
+            if (v.kind == Value::Int64 && pattern && v.l >= 0 && v.l <= 0xFFFFFFFFll) return "";
             if (v.kind == Value::Int64)
-                return what + " is out of range: " + std::to_string(v.l) +
-                       (color ? "; a color is 0 to &hFFFFFFFF" : "; an integer is -2147483648 to 2147483647");
-            return what + " must be " + (color ? "a color" : "an integer") + shown;
+                return what + " is out of range: " + std::to_string(v.l) + "; " + noun +
+                       (pattern ? " is 0 to &hFFFFFFFF" : " is -2147483648 to 2147483647");
+            return what + " must be " + noun + shown;
         }
-        if (t == "int64") return v.kind == Value::Int || v.kind == Value::Int64 ? "" : what + " must be an int64" + shown;
+        if (emu::Is64(t))
+            return v.kind == Value::Int || v.kind == Value::Int64 ? ""
+                   : what + " must be " + (t == Type::Int64 ? "an int64" : "a uint64") + shown;
         if (number) return v.kind == Value::Handle || v.kind == Value::Bool ? what + " must be a number" + shown : "";
-        if (t == "boolean") return v.kind == Value::Bool ? "" : what + " must be true or false" + shown;
-        if (t == "string") return IsString(v) ? "" : what + " must be a string" + shown;
+        if (t == Type::Boolean) return v.kind == Value::Bool ? "" : what + " must be true or false" + shown;
+        if (t == Type::String) return IsString(v) ? "" : what + " must be a string" + shown;
         std::string need = what + " must be " + type + shown;
         if (!IsObject(v)) return need;
         emu::HostClass* c = host.ClassOf(v.h);
-        if (t == "memoryblock") return c->kind == emu::kMemoryBlock ? "" : need;
-        if (t == "folderitem") return c->kind == emu::kFolderItem ? "" : need;
-        if (t == "object" || t == "variant") return "";
+        if (d.array) return c->kind == emu::kArray ? "" : need;
+        if (t == Type::MemoryBlock) return c->kind == emu::kMemoryBlock ? "" : need;
+        if (t == Type::FolderItem) return c->kind == emu::kFolderItem ? "" : need;
+        if (t == Type::Object || t == Type::Variant) return "";
         for (; c; c = c->parent)
-            if (Lower(c->name) == t) return "";
+            if (Lower(c->name) == d.name) return "";
         return need;
     }
     // v as the host takes it for `type` (once Misfit said it fits).
     static Value As(Value v, const std::string& type) {
-        std::string t = Lower(type);
-        if ((t == "double" || t == "single") && v.kind == Value::Int) return Value::D(v.i);
-        if ((t == "double" || t == "single") && v.kind == Value::Int64) return Value::D((double)v.l);
-        if (t == "int64" && v.kind == Value::Int) return Value::L(v.i);
-        if (t == "color" && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
+        emu::DeclaredType d = emu::Classify(type);
+        // An array goes on the stack as its handle, whatever its element.
+        if (d.array) return v.kind == Value::Handle ? Value::R(v.h) : v;
+        bool real = d.type == emu::Type::Double || d.type == emu::Type::Single;
+        if (real && v.kind == Value::Int) return Value::D(v.i);
+        if (real && v.kind == Value::Int64) return Value::D((double)v.l);
+        if (emu::Is64(d.type) && v.kind == Value::Int) return Value::L(v.i);
+        if (emu::IsWord32(d.type) && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
         return v;
     }
 
@@ -332,7 +382,7 @@ struct Interpreter::Impl {
                 } else if (args[i].undefined) {
                     UnknownVariable(Node{Node::Name, args[i].col, args[i].var});
                 } else {
-                    why = Misfit(args[i].v, p.type, what);
+                    why = Misfit(args[i].v, TypeOf(p), what);
                 }
             }
             if (why.empty()) return m;
@@ -348,48 +398,37 @@ struct Interpreter::Impl {
         emu::Decl d = emu::ParseDecl(m->declaration);
         if (needValue && d.result.empty()) Fail(at, name + " returns no value");
         valueless = d.result.empty();
-        struct Slot {
-            int32_t i;
-            double d;
-            void* h;
-        };
         std::vector<Slot> slots(args.size());
         std::vector<Value> values;
         for (size_t i = 0; i < args.size(); ++i) {
             const emu::Param& p = d.params[i];
             if (!p.byref) {
-                values.push_back(As(args[i].v, p.type));
+                values.push_back(As(args[i].v, TypeOf(p)));
                 continue;
             }
-            // What the variable holds goes in, and must suit the parameter.
+            // What the variable holds goes in, and must suit the parameter;
+            // a variable not yet set holds 0 (or false) for a number (or a boolean).
             Value cur = IsVar(args[i].var) ? vars[Lower(args[i].var)] : Value();
-            std::string t = Lower(p.type);
-            bool number = t == "double" || t == "integer" || t == "color";
-            if (number && cur.kind == Value::None) cur = Value::I(0);
-            std::string why = Misfit(cur, p.type, "the variable " + args[i].var + " (byref " + p.type + ")");
+            slots[i].type = p.array ? emu::Type::Object : emu::Classify(p.type).type;
+            emu::Type t = slots[i].type;
+            if (cur.kind == Value::None && (emu::IsWord32(t) || emu::Is64(t) || t == emu::Type::Double || t == emu::Type::Single))
+                cur = Value::I(0);
+            if (cur.kind == Value::None && t == emu::Type::Boolean) cur = Value::B(false);
+            std::string why = Misfit(cur, TypeOf(p), "the variable " + args[i].var + " (byref " + TypeOf(p) + ")");
             if (!why.empty()) Fail(args[i].col, why);
-            cur = As(cur, p.type);
-            if (t == "double") slots[i].d = cur.d;
-            else if (t == "integer" || t == "color") slots[i].i = cur.i;
-            else slots[i].h = cur.h;
-            values.push_back(Value::R(t == "double" ? (void*)&slots[i].d : number ? (void*)&slots[i].i : (void*)&slots[i].h));
+            values.push_back(Value::R(slots[i].Put(As(cur, TypeOf(p)))));
         }
         for (size_t i = 0; i < args.size(); ++i)
             if (d.params[i].byref && slots[i].h) host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
         Calling(at);
         Value r = host.Call(m, values, self);
         for (size_t i = 0; i < args.size(); ++i) {
-            const emu::Param& p = d.params[i];
-            if (!p.byref) continue;
-            std::string t = Lower(p.type);
-            if (t == "double") Assign(args[i].var, Value::D(slots[i].d));
-            else if (t == "integer" || t == "color") Assign(args[i].var, Value::I(slots[i].i), t == "color");
-            else {
-                Temp(slots[i].h);
-                Assign(args[i].var, Value::H(slots[i].h));
-            }
+            if (!d.params[i].byref) continue;
+            Value now = slots[i].Get();
+            if (now.kind == Value::Handle) Temp(now.h);
+            Assign(args[i].var, now, slots[i].type == emu::Type::Color);
         }
-        resultColor = Lower(d.result) == "color";
+        resultColor = IsColor(d.result);
         if (r.kind == Value::Handle) return Temp(r.h);
         return r;
     }
@@ -453,7 +492,7 @@ struct Interpreter::Impl {
                 bool fits = numbers ? a.v.kind == Value::Int : IsObject(a.v) || a.v.kind == Value::None;
                 if (!fits) Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
             }
-            void* array = Temp(host.NewArray(numbers ? 2 : 9, (int)args.size())).h;
+            void* array = Temp(host.NewArray(numbers ? emu::kIntegerType : emu::kObjectType, (int)args.size())).h;
             for (size_t i = 0; i < args.size(); ++i) host.SetElement(array, (int)i, args[i].v);
             return Value::H(array);
         }
@@ -549,7 +588,7 @@ struct Interpreter::Impl {
         if (c->kind == emu::kPluginObject) {
             if (const emu::PropertyDef* p = host.Property(c->name, n.text); p && !n.call) {
                 Calling(n.col);
-                *isColor = Lower(p->type) == "color";
+                *isColor = IsColor(p->type);
                 Value v = host.GetProp(target.h, n.text);
                 return v.kind == Value::Handle ? Temp(v.h) : v;
             }
