@@ -1,7 +1,7 @@
 // Tab completion at the prompt: the names the statement language knows at
 // the cursor, from the registry and the variables, without calling the
 // plugin (completing must change nothing).
-#include "script.h"
+#include "complete.h"
 
 #include <algorithm>
 #include <map>

@@ -43,15 +43,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// The names that may complete the word that ends `before` at the prompt
-// (statements, methods, classes, variables, built-ins, and after `x.` the
-// members of x's class), and in *start where that word begins.
-std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, const std::string& before, size_t* start);
-
-// What `help` prints before what the plugin registers: the statement forms.
-extern const char kStatementHelp[];
-
-// How a value is shown to a programmer; `color`: an integer of type Color.
-std::string Describe(emu::Host& host, const emu::Value& v, int indent = 0, bool color = false);
-
 }  // namespace tkzhost

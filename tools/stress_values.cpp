@@ -47,6 +47,7 @@ namespace {
 Sample Fixed(const std::string& label, Value v, Role role = Role::Plain) {
     return {label, [v](Child&) { return v; }, role};
 }
+
 Sample Nil() { return Fixed("nil", Value::H(nullptr)); }
 Sample Str(const std::string& label, const std::string& bytes, uint32_t encoding) {
     return {label, [bytes, encoding](Child& c) { return c.Own(c.host.NewString(bytes, encoding)); }};

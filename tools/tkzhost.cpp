@@ -4,7 +4,9 @@
 // the plugin leaked or released too often. `tkzhost --help` says it all;
 // kModes, kOptions and kExitCodes below are what it prints, so a new option
 // is a row in them.
+#include "complete.h"
 #include "crash.h"
+#include "help.h"
 #include "host.h"
 #include "lineedit.h"
 #include "parse.h"
@@ -174,21 +176,16 @@ int Version(const Args&) {
     return 0;
 }
 
-int List(const Args& rest) {
-    if (rest.size() != 1) return UsageError("--list takes one PLUGIN");
+// What PLUGIN registers, as --list or --reference shows it.
+int Inventory(const Args& rest, const char* mode, emu::Inventory format) {
+    if (rest.size() != 1) return UsageError(std::string(mode) + " takes one PLUGIN");
     emu::Host host;
     if (!LoadPlugin(host, rest[0])) return 1;
-    std::cout << emu::DescribeRegistry(host);
+    std::cout << emu::DescribeRegistry(host, format);
     return 0;
 }
-
-int Reference(const Args& rest) {
-    if (rest.size() != 1) return UsageError("--reference takes one PLUGIN");
-    emu::Host host;
-    if (!LoadPlugin(host, rest[0])) return 1;
-    std::cout << emu::DescribeRegistry(host, emu::Inventory::Markdown);
-    return 0;
-}
+int List(const Args& rest) { return Inventory(rest, "--list", emu::Inventory::Listing); }
+int Reference(const Args& rest) { return Inventory(rest, "--reference", emu::Inventory::Markdown); }
 
 // Ctrl-C. The handler is installed without SA_RESTART, so that the call
 // running returns where it can (a delay ends early: nanosleep fails with

@@ -1,0 +1,294 @@
+// Calls from the interpreter: the plugin's members, each argument fitted to
+// its declared type (the host's classifier reads it) and byref variables
+// through slots, and the built-ins (script_impl.h).
+#include "script_impl.h"
+
+#include "describe.h"
+#include "help.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace tkzhost {
+
+using emu::Lower;
+using emu::Value;
+
+std::string NameOf(const emu::MethodDef& m) { return emu::ParseDecl(m.declaration).name; }
+
+// Adds the entries of a method table whose name is `name` (the overloads).
+void AddNamed(std::vector<const emu::MethodDef*>& out, const emu::MethodDef* table, uint32_t count,
+              const std::string& name) {
+    for (uint32_t i = 0; i < count; ++i)
+        if (Lower(NameOf(table[i])) == Lower(name)) out.push_back(&table[i]);
+}
+
+namespace {
+
+// A parameter's type as Classify reads it: "T()" for an array of T.
+std::string TypeOf(const emu::Param& p) { return p.array ? p.type + "()" : p.type; }
+
+// A byref parameter's slot: the variable's value goes in as the parameter's
+// type holds it, and what the callee left there comes back out.
+struct Slot {
+    emu::Type type = emu::Type::None;  // an array: Object, by its handle
+    int32_t i = 0;
+    int64_t l = 0;
+    double d = 0;
+    float f = 0;
+    bool b = false;
+    void* h = nullptr;
+
+    void* Put(const Value& v) {
+        using emu::Type;
+        if (emu::IsWord32(type)) return i = v.i, (void*)&i;
+        if (emu::Is64(type)) return l = v.l, (void*)&l;
+        if (type == Type::Double) return d = v.d, (void*)&d;
+        if (type == Type::Single) return f = (float)v.d, (void*)&f;
+        if (type == Type::Boolean) return b = v.b, (void*)&b;
+        return h = v.h, (void*)&h;
+    }
+    Value Get() const {
+        using emu::Type;
+        if (emu::IsWord32(type)) return Value::I(i);
+        if (emu::Is64(type)) return Value::L(l);
+        if (type == Type::Double) return Value::D(d);
+        if (type == Type::Single) return Value::D(f);
+        if (type == Type::Boolean) return Value::B(b);
+        return Value::H(h);
+    }
+};
+
+}  // namespace
+
+std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, const std::string& what) {
+    using emu::Type;
+    emu::DeclaredType d = emu::Classify(type);
+    Type t = d.array ? Type::Object : d.type;
+    bool number = emu::IsWord32(t) || emu::Is64(t) || t == Type::Double || t == Type::Single;
+    if (v.kind == Value::None || (v.kind == Value::Handle && !v.h))
+        return number || t == Type::Boolean ? what + " must be " + type + ", not nil" : "";
+    std::string shown = v.kind == Value::Handle ? "" : ", not " + Describe(host, v);
+    if (emu::IsWord32(t)) {
+        // A color or a uint32 takes the 32-bit patterns above 2147483647 too.
+        bool pattern = t != Type::Integer;
+        std::string noun = t == Type::Color ? "a color" : t == Type::UInt32 ? "a uint32" : "an integer";
+        if (v.kind == Value::Int) return "";
+        if (v.kind == Value::Int64 && pattern && v.l >= 0 && v.l <= 0xFFFFFFFFll) return "";
+        if (v.kind == Value::Int64)
+            return what + " is out of range: " + std::to_string(v.l) + "; " + noun +
+                   (pattern ? " is 0 to &hFFFFFFFF" : " is -2147483648 to 2147483647");
+        return what + " must be " + noun + shown;
+    }
+    if (emu::Is64(t))
+        return v.kind == Value::Int || v.kind == Value::Int64 ? ""
+               : what + " must be " + (t == Type::Int64 ? "an int64" : "a uint64") + shown;
+    if (number) return v.kind == Value::Handle || v.kind == Value::Bool ? what + " must be a number" + shown : "";
+    if (t == Type::Boolean) return v.kind == Value::Bool ? "" : what + " must be true or false" + shown;
+    if (t == Type::String) return IsString(v) ? "" : what + " must be a string" + shown;
+    std::string need = what + " must be " + type + shown;
+    if (!IsObject(v)) return need;
+    emu::HostClass* c = host.ClassOf(v.h);
+    if (d.array) return c->kind == emu::kArray ? "" : need;
+    if (t == Type::MemoryBlock) return c->kind == emu::kMemoryBlock ? "" : need;
+    if (t == Type::FolderItem) return c->kind == emu::kFolderItem ? "" : need;
+    if (t == Type::Object || t == Type::Variant) return "";
+    for (; c; c = c->parent)
+        if (Lower(c->name) == d.name) return "";
+    return need;
+}
+
+Value Interpreter::Impl::As(Value v, const std::string& type) {
+    emu::DeclaredType d = emu::Classify(type);
+    // An array goes on the stack as its handle, whatever its element.
+    if (d.array) return v.kind == Value::Handle ? Value::R(v.h) : v;
+    bool real = d.type == emu::Type::Double || d.type == emu::Type::Single;
+    if (real && v.kind == Value::Int) return Value::D(v.i);
+    if (real && v.kind == Value::Int64) return Value::D((double)v.l);
+    if (emu::Is64(d.type) && v.kind == Value::Int) return Value::L(v.i);
+    if (emu::IsWord32(d.type) && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
+    return v;
+}
+
+std::vector<Interpreter::Impl::Arg> Interpreter::Impl::Args(const std::vector<Node>& nodes) {
+    std::vector<Arg> args;
+    for (const Node& n : nodes) {
+        Arg a;
+        a.col = n.col;
+        if (n.kind == Node::Name && !n.call) {
+            a.var = n.text;
+            a.undefined = !IsVar(n.text) && !IsBuiltin(n.text) && !host.FindClass(n.text) &&
+                          !host.GlobalMethod(n.text);
+        }
+        if (!a.undefined) a.v = Eval(n);
+        args.push_back(a);
+    }
+    return args;
+}
+
+const emu::MethodDef* Interpreter::Impl::Choose(const std::vector<const emu::MethodDef*>& candidates,
+                                                const std::vector<Arg>& args, const std::string& name, int at) {
+    std::string why;
+    for (const emu::MethodDef* m : candidates) {
+        emu::Decl d = emu::ParseDecl(m->declaration);
+        size_t required = 0;
+        for (const emu::Param& p : d.params) required += p.defaultText.empty();
+        if (args.size() < required || args.size() > d.params.size()) {
+            if (!why.empty()) continue;
+            std::string count = required == d.params.size() ? std::to_string(required)
+                                                            : std::to_string(required) + " to " +
+                                                                  std::to_string(d.params.size());
+            why = name + " takes " + count + " argument" + (d.params.size() == 1 ? "" : "s") + ", not " +
+                  std::to_string(args.size()) + " (" + m->declaration + ")";
+            continue;
+        }
+        why.clear();
+        for (size_t i = 0; i < args.size() && why.empty(); ++i) {
+            const emu::Param& p = d.params[i];
+            std::string what = "argument " + std::to_string(i + 1) + " (" + p.name + ") of " + name;
+            if (p.byref) {
+                if (args[i].var.empty()) why = what + " is byref: pass a variable";
+            } else if (args[i].undefined) {
+                UnknownVariable(Node{Node::Name, args[i].col, args[i].var});
+            } else {
+                why = Misfit(args[i].v, TypeOf(p), what);
+            }
+        }
+        if (why.empty()) return m;
+        why += " (" + std::string(m->declaration) + ")";
+    }
+    Fail(at, why);
+}
+
+Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candidates, const std::vector<Node>& nodes,
+                                const std::string& name, int at, void* self, bool needValue) {
+    std::vector<Arg> args = Args(nodes);
+    const emu::MethodDef* m = Choose(candidates, args, name, at);
+    emu::Decl d = emu::ParseDecl(m->declaration);
+    if (needValue && d.result.empty()) Fail(at, name + " returns no value");
+    valueless = d.result.empty();
+    std::vector<Slot> slots(args.size());
+    std::vector<Value> values;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const emu::Param& p = d.params[i];
+        if (!p.byref) {
+            values.push_back(As(args[i].v, TypeOf(p)));
+            continue;
+        }
+        // What the variable holds goes in, and must suit the parameter;
+        // a variable not yet set holds 0 (or false) for a number (or a boolean).
+        Value cur = IsVar(args[i].var) ? vars[Lower(args[i].var)] : Value();
+        slots[i].type = p.array ? emu::Type::Object : emu::Classify(p.type).type;
+        emu::Type t = slots[i].type;
+        bool number = emu::IsWord32(t) || emu::Is64(t) || t == emu::Type::Double || t == emu::Type::Single;
+        if (cur.kind == Value::None && number) cur = Value::I(0);
+        if (cur.kind == Value::None && t == emu::Type::Boolean) cur = Value::B(false);
+        std::string why = Misfit(cur, TypeOf(p), "the variable " + args[i].var + " (byref " + TypeOf(p) + ")");
+        if (!why.empty()) Fail(args[i].col, why);
+        values.push_back(Value::R(slots[i].Put(As(cur, TypeOf(p)))));
+    }
+    for (size_t i = 0; i < args.size(); ++i)
+        if (d.params[i].byref && slots[i].h) host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
+    Calling(at);
+    Value r = host.Call(m, values, self);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (!d.params[i].byref) continue;
+        Value now = slots[i].Get();
+        if (now.kind == Value::Handle) Temp(now.h);
+        Assign(args[i].var, now, slots[i].type == emu::Type::Color);
+    }
+    resultColor = IsColor(d.result);
+    if (r.kind == Value::Handle) return Temp(r.h);
+    return r;
+}
+
+Value Interpreter::Impl::CallGlobal(const Node& n, bool needValue) {
+    std::vector<const emu::MethodDef*> candidates;
+    for (emu::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, n.text);
+    if (candidates.empty()) {
+        if (emu::HostClass* c = host.FindClass(n.text))
+            Fail(n.col, c->name + " is a class: new " + c->name + " makes one");
+        if (!n.call) UnknownVariable(n);
+        std::vector<std::string> names = {"folder", "memoryblock", "tagged", "feed", "array"};
+        for (emu::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
+        Fail(n.col, "unknown method " + n.text + Suggest(n.text, names));
+    }
+    return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
+}
+
+Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
+    std::vector<Arg> args = Args(n.args);
+    std::string l = Lower(n.text);
+    auto need = [&](size_t count) {
+        if (args.size() != count)
+            Fail(n.col, n.text + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s"));
+        for (const Arg& a : args)
+            if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
+    };
+    if (l == "folder") {
+        need(1);
+        if (!IsString(args[0].v)) Fail(args[0].col, "folder takes a path string");
+        std::string path = host.Bytes(args[0].v.h);
+        if (!path.empty() && path[0] != '/') {
+            char cwd[4096];
+            if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
+        }
+        return Temp(host.FolderItem(path));
+    }
+    if (l == "memoryblock") {
+        need(1);
+        const Value& a = args[0].v;
+        if (a.kind == Value::Int || a.kind == Value::Int64) {
+            int64_t size = a.kind == Value::Int ? a.i : a.l;
+            if (size < 0 || size > INT32_MAX) Fail(args[0].col, "a memory block's size is 0 to 2147483647");
+            void* block = Temp(host.NewMemoryBlock((int)size)).h;
+            if (size > 0 && !host.BlockData(block))
+                Fail(args[0].col, "the host has no memory for a block of " + std::to_string(size) + " bytes");
+            return Value::H(block);
+        }
+        if (!IsString(a)) Fail(args[0].col, "memoryblock takes a size or a string of bytes");
+        std::string b = host.Bytes(a.h);
+        void* block = Temp(host.NewMemoryBlock((int)b.size())).h;
+        if (!b.empty()) memcpy(host.BlockData(block), b.data(), b.size());
+        return Value::H(block);
+    }
+    if (l == "array") {
+        // Objects (nil among them) or integers, as the host's own arrays hold them.
+        bool numbers = !args.empty() && args[0].v.kind == Value::Int;
+        for (const Arg& a : args) {
+            if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
+            bool fits = numbers ? a.v.kind == Value::Int : IsObject(a.v) || a.v.kind == Value::None;
+            if (!fits) Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
+        }
+        void* array = Temp(host.NewArray(numbers ? emu::kIntegerType : emu::kObjectType, (int)args.size())).h;
+        for (size_t i = 0; i < args.size(); ++i) host.SetElement(array, (int)i, args[i].v);
+        return Value::H(array);
+    }
+    if (l == "tagged") {
+        need(2);
+        const Value& e = args[1].v;
+        bool encoding = e.kind == Value::Int || (e.kind == Value::Int64 && e.l >= 0 && e.l <= 0xFFFFFFFFll);
+        if (!IsString(args[0].v) || !encoding) Fail(n.col, "tagged takes a string and an encoding (0 to &hFFFFFFFF)");
+        uint32_t enc = e.kind == Value::Int ? (uint32_t)e.i : (uint32_t)e.l;
+        return Temp(host.NewString(host.Bytes(args[0].v.h), enc));
+    }
+    // feed
+    need(1);
+    if (needValue) Fail(n.col, "feed returns no value");
+    valueless = true;
+    if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
+        Fail(args[0].col, "feed takes the text standard input holds from now on");
+    std::string text = host.Bytes(args[0].v.h);
+    char tmpl[] = "/tmp/tkzhost-input-XXXXXX";
+    int fd = mkstemp(tmpl);
+    bool written = fd >= 0 && write(fd, text.data(), text.size()) == (ssize_t)text.size();
+    if (fd >= 0) close(fd);
+    // Standard input is the plugin's alone: the script is read from a
+    // descriptor of its own, so reopening this one disturbs nothing.
+    bool ok = written && freopen(tmpl, "rb", stdin);
+    if (fd >= 0) unlink(tmpl);
+    if (!ok) Fail(n.col, "cannot feed input");
+    return Value();
+}
+
+}  // namespace tkzhost
