@@ -3,6 +3,8 @@
 // plugin (completing must change nothing).
 #include "complete.h"
 
+#include "parse.h"
+
 #include <algorithm>
 #include <map>
 
@@ -75,8 +77,8 @@ std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, co
                 for (const char* s : {"print ", "help", "quit", "exit"}) names.push_back(s);
             for (emu::MethodDef* m : r.methods) names.push_back(Callable(*m));
             for (auto& [name, value] : run.Variables()) names.push_back(name);
-            for (const char* s : {"folder(", "memoryblock(", "tagged(", "feed(", "new ", "true", "false", "nil"})
-                names.push_back(s);
+            for (const char* s : kBuiltins) names.push_back(std::string(s) + "(");
+            for (const char* s : {"new ", "true", "false", "nil"}) names.push_back(s);
         }
     }
     auto lower = [](const std::string& s) { return emu::Lower(s); };

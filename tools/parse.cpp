@@ -353,9 +353,13 @@ bool IsKeyword(const std::string& name) {
     return false;
 }
 
+const char* const kBuiltins[5] = {"folder", "memoryblock", "tagged", "feed", "array"};
+
 bool IsBuiltin(const std::string& name) {
     std::string l = Lower(name);
-    return l == "folder" || l == "memoryblock" || l == "tagged" || l == "feed" || l == "array";
+    for (const char* b : kBuiltins)
+        if (l == b) return true;
+    return false;
 }
 
 std::string Escape(const std::string& bytes) {

@@ -52,7 +52,10 @@ bool Parse(const std::string& line, Statement* statement, ParseError* error);
 
 // The names the language keeps for itself.
 bool IsKeyword(const std::string& name);
-bool IsBuiltin(const std::string& name);  // folder, memoryblock, tagged, feed, array
+bool IsBuiltin(const std::string& name);
+// The built-ins, as the interpreter calls them: folder, memoryblock, tagged,
+// feed, array.
+extern const char* const kBuiltins[5];
 
 // Text made safe for a one-line message: control bytes and bytes that are
 // no UTF-8 become \xNN.

@@ -7,6 +7,7 @@
 #include "help.h"
 
 #include <cstring>
+#include <iterator>
 #include <unistd.h>
 
 namespace tkzhost {
@@ -209,7 +210,7 @@ Value Interpreter::Impl::CallGlobal(const Node& n, bool needValue) {
         if (emu::HostClass* c = host.FindClass(n.text))
             Fail(n.col, c->name + " is a class: new " + c->name + " makes one");
         if (!n.call) UnknownVariable(n);
-        std::vector<std::string> names = {"folder", "memoryblock", "tagged", "feed", "array"};
+        std::vector<std::string> names(std::begin(kBuiltins), std::end(kBuiltins));
         for (emu::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
         Fail(n.col, "unknown method " + n.text + Suggest(n.text, names));
     }
