@@ -174,6 +174,8 @@ std::vector<Token> Lex(const std::string& line) {
     return out;
 }
 
+// ASCII only, under any locale: the language's own words are ASCII, and the
+// parser uses nothing of the host's (emu::Lower folds as the C library does).
 std::string Lower(std::string s) {
     for (char& c : s) c = Low(c);
     return s;

@@ -235,8 +235,9 @@ int OutputStatus() {
     return 1;
 }
 
-// Lines read from a descriptor of the script's own (the plugin's standard
-// input is another), in blocks.
+// The script's lines, read from a descriptor of its own 4 KiB at a time:
+// what is read past the line running waits here. Reading ahead takes nothing
+// from the plugin, whose standard input is another descriptor.
 struct FdLines {
     int fd;
     std::string buffer;
