@@ -5,7 +5,6 @@
 
 #include "parse.h"
 #include "stress_report.h"
-#include "tkzhost.h"
 
 #include <chrono>
 #include <cstdio>
@@ -21,20 +20,20 @@ struct Options {
 };
 
 // 0, or the exit status of a usage error.
-int ReadOptions(const std::vector<std::string>& rest, Options* o) {
+int ReadOptions(const std::vector<std::string>& rest, const Command& command, Options* o) {
     for (size_t i = 0; i < rest.size(); ++i) {
         if (rest[i] == "--expect") {
-            if (++i >= rest.size()) return UsageError("--expect needs a FILE");
+            if (++i >= rest.size()) return command.usageError("--expect needs a FILE");
             o->expectFile = rest[i];
         } else if (rest[i] == "--all") {
             o->all = true;
         } else if (o->plugin.empty() && (rest[i].empty() || rest[i][0] != '-')) {
             o->plugin = rest[i];
         } else {
-            return UsageError("--stress takes one PLUGIN, --expect FILE and --all, not " + Escape(rest[i]));
+            return command.usageError("--stress takes one PLUGIN, --expect FILE and --all, not " + Escape(rest[i]));
         }
     }
-    if (o->plugin.empty()) return UsageError("--stress takes one PLUGIN");
+    if (o->plugin.empty()) return command.usageError("--stress takes one PLUGIN");
     // The plugin's own known outcomes, beside it, unless a file is named.
     if (o->expectFile.empty() && access((o->plugin + ".stress").c_str(), R_OK) == 0)
         o->expectFile = o->plugin + ".stress";
@@ -43,18 +42,18 @@ int ReadOptions(const std::vector<std::string>& rest, Options* o) {
 
 }  // namespace
 
-int Stress(const std::vector<std::string>& rest) {
+int Stress(const std::vector<std::string>& rest, const Command& command) {
     using namespace stress;
     using Clock = std::chrono::steady_clock;
     Options o;
-    if (int status = ReadOptions(rest, &o)) return status;
+    if (int status = ReadOptions(rest, command, &o)) return status;
     std::vector<Expectation> expected;
     std::string error;
-    if (!o.expectFile.empty() && !ReadExpect(o.expectFile, &expected, &error)) return UsageError(error);
+    if (!o.expectFile.empty() && !ReadExpect(o.expectFile, &expected, &error)) return command.usageError(error);
 
     // Kept for the life of the process, as the plugin is.
     static emu::Host* host = new emu::Host;
-    if (!LoadPlugin(*host, o.plugin)) return 1;
+    if (!command.load(*host, o.plugin)) return 1;
     Places places;
     if (!places.Make()) {
         std::fprintf(stderr, "tkzhost: cannot make a folder in /tmp for the folder items\n");

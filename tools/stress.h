@@ -7,9 +7,21 @@
 #include <string>
 #include <vector>
 
+namespace emu {
+class Host;
+}
+
 namespace tkzhost {
 
+// What the command lends the mode, as it serves its other modes: its usage
+// error (said on standard error with the usage; answers the exit status)
+// and its loading of PLUGIN (false, having said why, when it does not load).
+struct Command {
+    int (*usageError)(const std::string& message);
+    bool (*load)(emu::Host& host, std::string path);
+};
+
 // The mode, given what follows --stress; answers the exit status.
-int Stress(const std::vector<std::string>& rest);
+int Stress(const std::vector<std::string>& rest, const Command& command);
 
 }  // namespace tkzhost

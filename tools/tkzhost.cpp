@@ -12,7 +12,6 @@
 #include "parse.h"
 #include "script.h"
 #include "stress.h"
-#include "tkzhost.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,9 +27,6 @@
 #include <unistd.h>
 #include <vector>
 
-using tkzhost::LoadPlugin;
-using tkzhost::UsageError;
-
 namespace {
 
 using Args = std::vector<std::string>;
@@ -42,6 +38,7 @@ int Help(const Args&);
 int Version(const Args&);
 int Reference(const Args&);
 int List(const Args&);
+int Stress(const Args&);
 
 // Options that make the whole run: the first argument.
 struct Mode {
@@ -64,7 +61,7 @@ const Mode kModes[] = {
      "report shows it, * for any text), and members left\n"
      "out, \"skip MEMBER -- REASON\" (those that change the\n"
      "machine); --all calls those too",
-     tkzhost::Stress},
+     Stress},
     {"--help", "-h", "tkzhost --help", "this text", Help},
     {"--version", nullptr, "tkzhost --version", "the version", Version},
 };
@@ -122,24 +119,21 @@ std::string Usage() {
     return out;
 }
 
-}  // namespace
-
-int tkzhost::UsageError(const std::string& message) {
+int UsageError(const std::string& message) {
     std::fprintf(stderr, "tkzhost: %s\n%sTry tkzhost --help.\n", message.c_str(), Usage().c_str());
     return 2;
 }
 
-bool tkzhost::LoadPlugin(emu::Host& host, const std::string& name) {
-    std::string path = name;
+// A name without a slash is a file in the current folder before dlopen's
+// search path.
+bool LoadPlugin(emu::Host& host, std::string path) {
     if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) path = "./" + path;
-    CrashPlace("loading " + path);
+    tkzhost::CrashPlace("loading " + path);
     std::string error;
     if (host.Load(path, &error)) return true;
-    std::fprintf(stderr, "tkzhost: %s\n", Escape(error).c_str());
+    std::fprintf(stderr, "tkzhost: %s\n", tkzhost::Escape(error).c_str());
     return false;
 }
-
-namespace {
 
 int Help(const Args&) {
     const size_t w = 22;
@@ -186,6 +180,7 @@ int Inventory(const Args& rest, const char* mode, emu::Inventory format) {
 }
 int List(const Args& rest) { return Inventory(rest, "--list", emu::Inventory::Listing); }
 int Reference(const Args& rest) { return Inventory(rest, "--reference", emu::Inventory::Markdown); }
+int Stress(const Args& rest) { return tkzhost::Stress(rest, {UsageError, LoadPlugin}); }
 
 // Ctrl-C. The handler is installed without SA_RESTART, so that the call
 // running returns where it can (a delay ends early: nanosleep fails with
