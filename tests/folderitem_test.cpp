@@ -3,6 +3,9 @@
 // callbacks and the fixed answers of this platform.
 #include "support.h"
 
+#include "folderitem/folderitem.h"
+#include "functions/functions.h"
+
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
@@ -13,7 +16,6 @@
 #include <unistd.h>
 
 using emu::Value;
-using tkz::W;
 
 namespace {
 
@@ -90,7 +92,6 @@ PLUGIN_TEST(FolderItems, LockTestSeesOtherHoldersLocks) {
     }
     EXPECT_FALSE(locked(file));
     EXPECT_TRUE(locked(dir)) << "a folder cannot be opened for writing";
-    EXPECT_FALSE(s.Words("FileDataForkOpenReadWrite(REALfolderItemStruct*)", {0}, "boolean").b);
 
     // Root may open a read-only file for writing; a user may not.
     void* item = s.Own(s.host.FolderItem(MakeFile(dir, "read-only", 0444)));
@@ -109,20 +110,18 @@ PLUGIN_TEST(FolderItems, LockTestSeesOtherHoldersLocks) {
 PLUGIN_TEST(FolderItems, PathsAndStreams) {
     std::string dir = TempDir(), file = MakeFile(dir, "caf\xC3\xA9.txt");
     void* item = s.Own(s.host.FolderItem(file));
-    const char *unixPath = "UnixFilePath(REALfolderItemStruct*)", *read = "OpenCFILEread(REALfolderItemStruct*, long)",
-               *write = "OpenCFILEwrite(REALfolderItemStruct*, long)";
-    char* path = (char*)s.Words(unixPath, {W(item)}, "object").h;
+    auto read = TKZ_FN(OpenCFILEread), write = TKZ_FN(OpenCFILEwrite);
+    char* path = TKZ_FN(UnixFilePath)(item);
     EXPECT_EQ(std::string(path ? path : "nil"), file);
     free(path);
-    EXPECT_EQ(s.Words(unixPath, {0}, "object").h, nullptr);
+    EXPECT_EQ(TKZ_FN(UnixFilePath)(nullptr), nullptr);
     std::string got(8, '\0');
-    if (FILE* in = (FILE*)s.Words(read, {W(item), 0}, "object").h) got.resize(fread(&got[0], 1, 8, in)), fclose(in);
+    if (FILE* in = read(item, 0)) got.resize(fread(&got[0], 1, 8, in)), fclose(in);
     EXPECT_EQ(got, "data");
-    if (FILE* w = (FILE*)s.Words(write, {W(s.Own(s.host.FolderItem(dir + "/new.bin"))), 16}, "object").h)
-        fputs("written", w), fclose(w);
+    if (FILE* w = write(s.Own(s.host.FolderItem(dir + "/new.bin")), 16)) fputs("written", w), fclose(w);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(std::ifstream(dir + "/new.bin").rdbuf()), {}), "written");
-    EXPECT_EQ(s.Words(read, {W(s.Own(s.host.FolderItem(dir + "/none/x"))), (uint32_t)-1}, "object").h, nullptr);
-    EXPECT_EQ(s.Words(write, {0, 0}, "object").h, nullptr);
+    EXPECT_EQ(read(s.Own(s.host.FolderItem(dir + "/none/x")), -1), nullptr);
+    EXPECT_EQ(write(nullptr, 0), nullptr);
 }
 
 // ---- desktop ------------------------------------------------------------------------
@@ -166,12 +165,11 @@ PLUGIN_TEST(Desktop, FixedAnswersAndCallbacks) {
     EXPECT_EQ(s.Call("NewFolderItemFSSpecTKZ", {Value::H(block)}).h, nullptr);
     EXPECT_EQ(s.Call("NewFolderItemFSRefNameTKZ", {Value::H(block), Value::H(s.Str("n"))}).h, nullptr);
     // The console callbacks: writers take every byte, the reader none.
-    auto callback = [&](const char* m) { return (void*)(uintptr_t)s.Call(m).i; };
-    EXPECT_EQ(callback("ReturnOutPtrTKZ"), s.Sym("gsdll_stdout"));
-    EXPECT_EQ(emu::CallWords(callback("ReturnOutPtrTKZ"), {0, W("ignored"), 17}, "integer").i, 17);
-    EXPECT_EQ(emu::CallWords(callback("ReturnErrPtrTKZ"), {0, W("x"), 5}, "integer").i, 5);
+    auto callback = [&](const char* m) { return (int (*)(void*, const char*, int))(uintptr_t)s.Call(m).i; };
+    EXPECT_EQ((void*)callback("ReturnOutPtrTKZ"), (void*)TKZ_FN(gsdll_stdout).f);
+    EXPECT_TRUE(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17) == 17 && callback("ReturnErrPtrTKZ")(nullptr, "x", 5) == 5);
     char buf[4] = "abc";
-    EXPECT_EQ(emu::CallWords(callback("ReturnInPtrTKZ"), {0, W(buf), 3}, "integer").i, 0);
+    EXPECT_EQ(((int (*)(void*, char*, int))callback("ReturnInPtrTKZ"))(nullptr, buf, 3), 0);
     EXPECT_EQ(std::string(buf), "abc");
     for (int call : {1, 2}) EXPECT_EQ(s.Call("GetDoubleClickIntervalTKZ").i, 0) << "without an i386 GTK 2, on every call";
 }
@@ -196,7 +194,7 @@ TEST(Desktop, DoubleClickIntervalFromGtk) {
 
 // The getters read the doubles at offsets 16 and 24 of the instance data.
 PLUGIN_TEST(TimeZone, ReportsTheInstanceData) {
-    void* a = s.Own(s.Words("REALnewInstance(char const*)", {W("TimeZoneTKZ")}, "object").h);
+    void* a = s.Own(s.host.NewInstance("TimeZoneTKZ"));
     for (const char* p : {"GmtDeltaTotalseconds", "GmtDeltaSeconds", "GmtDeltaMinutes", "GmtDeltaHours"})
         EXPECT_EQ(s.Prop(a, p).i, 0) << p;
     double where[2] = {48.2, 16.37};

@@ -3,6 +3,8 @@
 // the host calls them.
 #include "support.h"
 
+#include "hostapi/wrappers.h"
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -11,7 +13,6 @@ using emu::Value;
 using tkz::Got;
 using tkz::H;
 using tkz::Tagged;
-using tkz::W;
 
 namespace {
 void DefineAnimals(tkz::Session& s) {
@@ -84,7 +85,7 @@ PLUGIN_TEST(StringFunctions, EncodingTagsAndFourCharacterCodes) {
 // keeps its tag.
 PLUGIN_TEST(StringFunctions, StringsAndMemoryBlocks) {
     void* ten = s.Own(s.host.NewMemoryBlock(10));
-    memcpy(s.Words("REALMemoryBlockGetPtr(REALmemoryBlockStruct*)", {W(ten)}, "object").h, "0123456789", 10);
+    memcpy(TKZ_FN(REALMemoryBlockGetPtr)(ten), "0123456789", 10);
     void* empty = s.Own(s.host.NewMemoryBlock(0));
     static char bytes[] = "abcdefgh";
     void* over = s.Own(s.host.MemoryBlockOver(bytes));
@@ -155,7 +156,7 @@ PLUGIN_TEST(Uuid, FormsOfEveryMode) {
 PLUGIN_TEST(ClassTests, ObjectIsA) {
     DefineAnimals(s);
     void* dog = s.New("Dog");
-    void* run = s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h);
+    void* run = s.Own(s.host.NewInstance("StyleDataTKZ"));
     struct { void* o; void* name; bool is; } rows[] = {
         {dog, s.Str("Animal"), true},  {dog, s.Str("Dog"), true}, {dog, s.Str("Cat"), false}, {dog, s.Str(""), false},
         {dog, nullptr, false},         {nullptr, s.Str("Dog"), false},

@@ -3,19 +3,20 @@
 // text as the host does, and lays out what plugins read exactly.
 #include "support.h"
 
+#include "hostapi/wrappers.h"
+
 #include <gtest/gtest-spi.h>
 
-using tkz::W;
 
 TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
     const struct { const char* fault; void (*body)(tkz::Session&); } cases[] = {
         {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", emu::kUTF8); }},
-        {"used after release", [](tkz::Session& s) { s.Words("REALUnlockString(REALstringStruct*)", {W(s.Str("x"))}); }},
+        {"used after release", [](tkz::Session& s) { TKZ_FN(REALUnlockString)(s.Str("x")); }},
         {"used after release", [](tkz::Session& s) { s.host.Unlock(s.New("Object")); }},
         {"used after release", [](tkz::Session& s) {  // through an entry point
              void* str = s.host.NewString("gone", emu::kUTF8);
              s.host.Unlock(str);
-             s.Words("REALLockString(REALstringStruct*)", {W(str)});
+             TKZ_FN(REALLockString)(str);
          }},
     };
     for (const auto& c : cases) EXPECT_NONFATAL_FAILURE(tkz::RunFresh(emu::Config(), c.body), c.fault);
@@ -70,20 +71,19 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     for (emu::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
     EXPECT_TRUE(offsets.size() == 5 && offsets.count(0) == 0);
     // A new plugin instance is zero-filled data at its class's offset.
-    void* o = s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h);
+    void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct*(const char*))("StyleDataTKZ"));
     const char* data = s.host.DataOf(o);
     EXPECT_EQ(data - (const char*)o, (long)s.host.FindClass("StyleDataTKZ")->dataOffset);
     EXPECT_EQ(std::string(data, 96), std::string(96, '\0'));
 }
 
 PLUGIN_TEST(EmulatedHost, MemoryBlocksOfKnownAndUnknownSize) {
-    const char* size = "REALMemoryBlockGetSize(REALmemoryBlockStruct*)";
-    EXPECT_EQ(s.Words(size, {W(s.Own(s.host.NewMemoryBlock(3)))}, "integer").i, 3);
+    auto size = TKZ_FN(REALMemoryBlockGetSize);
+    EXPECT_EQ(size(s.Own(s.host.NewMemoryBlock(3))), 3);
     char bytes[4] = "xyz";
-    void* p = s.Own(s.Words("REALPtrToMemoryBlock(void*)", {W(bytes)}, "object").h);
-    EXPECT_EQ(s.Words(size, {W(p)}, "integer").i, -1);
-    EXPECT_EQ(s.Words("REALMemoryBlockGetPtr(REALmemoryBlockStruct*)", {W(p)}, "object").h, (void*)bytes);
-    EXPECT_EQ(s.Words("REALNewMemoryBlock(int)", {(uint32_t)-1}, "object").h, nullptr);
+    void* p = s.Own(TKZ_FN(REALPtrToMemoryBlock)(bytes));
+    EXPECT_TRUE(size(p) == -1 && TKZ_FN(REALMemoryBlockGetPtr)(p) == bytes);
+    EXPECT_EQ(TKZ_FN(REALNewMemoryBlock)(-1), nullptr);
 }
 
 // Every call finds its member and its parameters' types through the parsed

@@ -2,11 +2,12 @@
 // decoders, through the registered interface.
 #include "support.h"
 
+#include "styledata/styledata.h"
+
 #include <sstream>
 
 using emu::Value;
 using tkz::H;
-using tkz::W;
 
 namespace {
 
@@ -17,7 +18,7 @@ std::string Hex(const std::string& spaced) {
 }
 
 void* Style(tkz::Session& s, void* list, int i) { return s.Method(list, "StyleDataListTKZ", "Style", {Value::I(i)}).h; }
-void* NewRun(tkz::Session& s) { return s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h); }
+void* NewRun(tkz::Session& s) { return s.Own(s.host.NewInstance("StyleDataTKZ")); }
 
 // "Name=value ..." of the named properties (the "=..." parts of `want` are
 // ignored): Booleans as 0/1, TextColor in hex, strings as their bytes or nil.
@@ -180,19 +181,18 @@ PLUGIN_TEST(StyleDataList, StyleByIndex) {
 }
 
 PLUGIN_TEST(StyleDataList, AppendRefusesNil) {
-    const char* append = "MyListAppend(MyListData*&, REALobjectStruct*)";
-    void* list = nullptr;
+    auto append = TKZ_FN(MyListAppend);
+    MyListData* list = nullptr;
     void* run = s.New("StyleDataTKZ");
-    EXPECT_FALSE(s.Words(append, {W(&list), 0}, "boolean").b);
+    EXPECT_FALSE(append(list, nullptr));
     EXPECT_EQ(list, nullptr);
-    EXPECT_TRUE(s.Words(append, {W(&list), W(run)}, "boolean").b);
-    EXPECT_FALSE(s.Words(append, {W(&list), 0}, "boolean").b);
-    EXPECT_EQ(s.Words("MyListCount(MyListData*)", {W(list)}, "integer").i, 1);
+    EXPECT_TRUE(append(list, run));
+    EXPECT_FALSE(append(list, nullptr));
+    EXPECT_EQ(TKZ_FN(MyListCount)(list), 1);
     EXPECT_EQ(s.host.RefCount(run), 2) << "the list holds its own reference";
-    const char* get = "MyListGet(MyListData*, int)";
-    EXPECT_EQ(s.Own(s.Words(get, {W(list), 0}, "object").h), run) << "counted from 0";
-    EXPECT_EQ(s.Words(get, {W(list), 1}, "object").h, nullptr);
-    s.Words("MyListFree(MyListData*&)", {W(&list)});
+    EXPECT_EQ(s.Own(TKZ_FN(MyListGet)(list, 0)), run) << "counted from 0";
+    EXPECT_EQ(TKZ_FN(MyListGet)(list, 1), nullptr);
+    TKZ_FN(MyListFree)(list);
     EXPECT_EQ(list, nullptr);
 }
 
