@@ -7,12 +7,6 @@
 #include "text/rbtext.h"
 
 #include <cstring>
-#if defined(__SANITIZE_ADDRESS__)
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*, size_t),
-                                                         void (*)(const volatile void*));
-#else
-#include "allochook.h"
-#endif
 
 using tkz::Got;
 using tkz::Tagged;
@@ -36,12 +30,6 @@ struct Text {
     operator rbText*() { return (rbText*)raw; }
 };
 REALstringStruct* S(void* str) { return (REALstringStruct*)str; }
-
-// The text bytes of one watched block as they were when it was freed, seen
-// through the allocator hook (the sanitizer's own in a sanitized build).
-const char* gWatched = nullptr;
-char gAtFree[7] = "??????";  // as it stays if the block is never freed
-void SeeFree(const volatile void* p) { if (p != nullptr && p == gWatched) memcpy(gAtFree, gWatched + 1, 6); }
 
 }  // namespace
 
@@ -163,13 +151,6 @@ PLUGIN_TEST(RbText, FormsAreMadeOnceAndKept) {
     EXPECT_EQ(RB(ConvertUTF8)(t), str);
 }
 
-// Asked for first, the length makes the Windows Latin-1 form itself.
-PLUGIN_TEST(RbText, WindowsFormOfNonAsciiText) {
-    Text t(S(s.Str("caf\xC3\xA9 \xE2\x82\xAC")));  // "café €"
-    EXPECT_EQ(RB(LengthWindows)(t), 6);
-    EXPECT_STREQ(RB(GetWindows)(t), "caf\xE9 \x80");
-}
-
 // Our choice: a surrogate pair becomes the one code point it encodes.
 PLUGIN_TEST(RbText, WideForms) {
     Text t(S(s.Str("a\xE2\x82\xAC\xF0\x9F\x98\x80\xF0\x90\x80\x80")));  // a, euro sign, U+1F600, U+10000
@@ -254,22 +235,6 @@ PLUGIN_TEST(Builders, EachInitTagsItsEncoding) {
         TKZ_FN_AS(AddString, void(AsciiStringHandle&, const char*))(b, "x");
         EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct*(AsciiStringHandle&))(b))), Tagged("x", enc)) << enc;
     }
-}
-
-PLUGIN_TEST(Builders, SecureFinishWipesTheTextBeforeFreeing) {
-#if defined(__SANITIZE_ADDRESS__)
-    __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) {}, SeeFree);
-#else
-    ASSERT_TRUE(allochook::Watch("/tkz.so"));
-    allochook::onFree = [](void* p, size_t) { SeeFree(p); };
-#endif
-    AsciiStringHandle b{};
-    ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 8));
-    TKZ_FN_AS(AddString, void(AsciiStringHandle&, const char*))(b, "secret");
-    gWatched = b.data;
-    EXPECT_EQ(s.Bytes(s.Own(TKZ_FN(SecureFinish)(b))), "secret");
-    gWatched = nullptr;
-    EXPECT_EQ(std::string(gAtFree, 6), std::string(6, '\0'));
 }
 
 // Our choice: bytes from 0x80 widen as Windows Latin-1.
