@@ -40,28 +40,15 @@ TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
     }
 }
 
-TEST(EmulatedHost, ConvertsThroughIconv) {
-    struct Row { std::string in; uint32_t from, to; std::string out; bool bom; } rows[] = {
-        {"\xE2\x82\xAC", emu::kUTF8, emu::kMacRoman, "\xDB"},
-        {"\xC5\x81", emu::kUTF8, emu::kMacRoman, "?"},
-        {"\x80", emu::kWindows, emu::kUTF8, "\xE2\x82\xAC"},
-        {"ab", emu::kASCII, emu::kUTF16, std::string("a\0b\0", 4)},
-        {"a", emu::kASCII, emu::kUTF32, std::string("a\0\0\0", 4)},
-        {std::string("a\0b\0", 4), emu::kUTF16, emu::kUTF8, "ab"},
-        {"\xFF\xFE", emu::kRaw, emu::kUTF8, "\xFF\xFE"},  // raw bytes pass through
-        {"a", emu::kASCII, emu::kUTF16, std::string("\xFF\xFE" "a\0", 4), true},  // a host that marks UTF-16
-    };
-    for (bool bom : {false, true}) {
-        emu::Host host(emu::Config{.utf16Bom = bom});
-        for (const Row& r : rows) {
-            if (r.bom != bom) continue;
-            emu::StringRec* in = host.NewString(r.in, r.from);
-            emu::StringRec* out = host.Convert(in, r.to);
-            ASSERT_NE(out, nullptr);
-            EXPECT_EQ(host.Bytes(out), r.out) << r.in << " " << r.from << " -> " << r.to;
-            EXPECT_EQ(out->encoding, r.to);
-            for (emu::StringRec* rec : {in, out}) host.Unlock(rec);
-        }
+// Conversions run through iconv, which the text suites see at work; a host
+// configured to mark UTF-16 text must do so in either byte order, or the
+// plugin's dropping of the mark goes untested.
+TEST(EmulatedHost, MarksUtf16WhenConfiguredTo) {
+    for (bool swapped : {false, true}) {
+        emu::Host host(emu::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped});
+        emu::StringRec *in = host.NewString("a", emu::kASCII), *out = host.Convert(in, emu::kUTF16);
+        EXPECT_EQ(host.Bytes(out), std::string(swapped ? "\xFE\xFF" : "\xFF\xFE", 2) + std::string("a\0", 2));
+        for (emu::StringRec* rec : {in, out}) host.Unlock(rec);
         EXPECT_TRUE(host.LiveSince(0).empty());
     }
 }
