@@ -4,8 +4,8 @@
 #include "support.h"
 
 #include "folderitem/folderitem.h"
-#include "functions/functions.h"
-#include "functions/gtk.h"
+#include "console/console.h"
+#include "desktop/gtk.h"
 
 #include <chrono>
 #include <cmath>

@@ -3,6 +3,7 @@
 // forms, and the growable builders.
 #include "support.h"
 
+#include "folderitem/folderitem.h"
 #include "text/builders.h"
 #include "text/rbtext.h"
 
