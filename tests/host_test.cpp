@@ -64,15 +64,6 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     EXPECT_EQ(std::string(data, 96), std::string(96, '\0'));
 }
 
-PLUGIN_TEST(EmulatedHost, MemoryBlocksOfKnownAndUnknownSize) {
-    auto size = TKZ_FN(REALMemoryBlockGetSize);
-    EXPECT_EQ(size(s.Own(s.host.NewMemoryBlock(3))), 3);
-    char bytes[4] = "xyz";
-    void* p = s.Own(TKZ_FN(REALPtrToMemoryBlock)(bytes));
-    EXPECT_TRUE(size(p) == -1 && TKZ_FN(REALMemoryBlockGetPtr)(p) == bytes);
-    EXPECT_EQ(TKZ_FN(REALNewMemoryBlock)(-1), nullptr);
-}
-
 // Every call finds its member and its parameters' types through the parsed
 // declaration; here what only the parser sees.
 TEST(EmulatedHost, DeclarationsParse) {
