@@ -226,8 +226,8 @@ PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks, Lacking({"RuntimeArrayDirec
 
 // ---- host object functions ------------------------------------------------------
 
-// By name, through ObjectIsATKZ (functions_test); here what the host lacks:
-// a nil object asks it nothing, and without its class test the answer is false.
+// A class test by name where the host lacks one: a nil object asks it
+// nothing, and without its class test the answer is false.
 PLUGIN_TEST_CFG(HostObjects, ObjectIsAWithoutObjectOrHostClassTestIsFalse, Lacking({"RuntimeObjectIsa"}, true)) {
     auto isA = TKZ_FN_AS(REALObjectIsA, bool(REALobjectStruct*, const char*));
     EXPECT_FALSE(isA(s.New("Object"), "Object"));

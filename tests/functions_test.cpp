@@ -82,8 +82,7 @@ PLUGIN_TEST(ClassTests, ObjectIsA) {
 }
 
 // Only element 0 counts. Not an array of objects: false without looking at
-// the name (a name that would need converting is never converted). The
-// plugin's own fallback for object elements is frame_test's.
+// the name (a name that would need converting is never converted).
 PLUGIN_TEST(ClassTests, ArrayIsA) {
     DefineAnimals(s);
     void *dog = s.New("Dog"), *cat = s.New("Cat");
