@@ -2,14 +2,15 @@
 // method that allocates runs with its k-th allocation refused, for k = 1, 2,
 // ... until a call completes without a refusal; every time the answer must be
 // the method's failure value, every reference balanced and no block of the
-// plugin's left behind. The inputs reach every allocation in src/, and the
-// list below must name each of them (a new one fails the test until it is
-// listed and reached). The mixer methods are left out: alsa-lib itself does
+// plugin's left behind. The inputs reach every allocation in tkz.so, and the
+// list below must name the function of each (a new one fails the test until
+// it is listed and reached). The mixer methods are left out: alsa-lib itself does
 // not survive refused allocations inside its configuration loader.
 #include "allochook.h"
 #include "support.h"
 
 #include <set>
+#include <sstream>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -17,59 +18,46 @@ using emu::Value;
 
 namespace {
 
-// Every allocating line of src/ ("#2" for the second of two equal lines in a
-// file), with what reaches it or, for none, why nothing registered does.
+// Every function of tkz.so that calls the allocator (the function its code
+// was compiled into: an inlined helper counts for its caller), with what
+// reaches it or, for none, why nothing registered does.
 const std::map<std::string, const char*> kSites = {
-    {"bytes/bytes.cpp: unsigned char* buf = (unsigned char*)malloc((size_t)n);", "XOR"},
-    {"text/strings.cpp: units = (unsigned short*)calloc(1, 4 * (size_t)count + 4);", "UTF-32 clone"},
-    {"text/builders.cpp: void* block = capacity >= 0 ? calloc(1, (size_t)capacity + 4) : nullptr;", "path"},
-    {"text/builders.cpp: char* block = (char*)realloc(b.data, (size_t)grown + 4);", "path"},
-    {"folderitem/extension.cpp: REALobjectStruct** more = (REALobjectStruct**)realloc(chain, grown * sizeof *chain);",
-     "path"},
-    {"folderitem/paths.cpp: char* copy = (char*)calloc(1, (size_t)StringLength(path) + 4);", "working directory"},
-    {"styledata/classes.cpp: MyListData* node = (MyListData*)calloc(1, sizeof(MyListData));", nullptr},  // MyListAppend: the decoders append after their tail
-    {"styledata/classes.cpp: MyListData* node = (MyListData*)calloc(1, sizeof(MyListData)); #2", "decoders"},
-    {"console/streams.cpp: char* buf = (char*)calloc(1, count > 0 ? (size_t)count : 1);", "Read"},
-    // rbText's UTF-16, UTF-32 and array forms: no registered method asks for them.
-    {"text/rbtext.cpp: unsigned short* block = (unsigned short*)calloc(1, (size_t)n + 4);", nullptr},
-    {"text/rbtext.cpp: unsigned int* block = (unsigned int*)calloc(1, 2 * (size_t)n + 4);", nullptr},
-    {"text/rbtext.cpp: unsigned short* block = (unsigned short*)calloc(1, 2 * (size_t)arrayCount + 2);", nullptr},
-    {"text/rbtext.cpp: unsigned char* block = (unsigned char*)calloc(1, (size_t)arrayCount + 1);", nullptr},
+    {"BitwiseXORStringBytes", "XOR"}, {"BuildFromUTF32", "UTF-32 clone"}, {"InitUTF8", "path"},
+    {"AppendBytes", "path"}, {"DisplayPathTKZ", "path"}, {"UnixFilePath", "working directory"},
+    {"MyListAppendAfter", "decoders"}, {"Read", "Read"},
+    {"MyListAppend", nullptr},  // the decoders append after their tail
+    // The other builders, and rbText's UTF-16, UTF-32 and array forms: no
+    // registered method asks for them.
+    {"InitASCII", nullptr}, {"InitBinary", nullptr}, {"Init", nullptr}, {"Add", nullptr}, {"Reserve", nullptr},
+    {"rbText::ConvertUTF16", nullptr}, {"rbText::ConvertUTF32", nullptr}, {"rbText::GetWValues", nullptr},
+    {"rbText::GetCValues", nullptr},
 };
 
-std::string Trim(const std::string& s) {
-    size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t\n");
-    return a == std::string::npos ? "" : s.substr(a, b - a + 1);
+// The functions of tkz.so holding these addresses, by the debugging
+// information: each name without its parameters, template arguments or
+// unnamed namespace.
+std::vector<std::string> Functions(const std::vector<uintptr_t>& addresses) {
+    std::string cmd = "addr2line -f -C -e " TKZ_PLUGIN;
+    char hex[16];
+    for (uintptr_t a : addresses) snprintf(hex, sizeof hex, " %lx", (unsigned long)a), cmd += hex;
+    std::istringstream out(tkz::Shell(cmd));
+    std::vector<std::string> names;
+    for (std::string name, where; std::getline(out, name) && std::getline(out, where);) {
+        for (size_t at; (at = name.find("(anonymous namespace)::")) != std::string::npos;) name.erase(at, 23);
+        name = name.substr(0, name.find_first_of("(<"));
+        names.push_back(name.substr(name.rfind(' ') + 1));
+    }
+    return names;
 }
 
-// The allocating lines of src/, by "file:line" -> key of kSites.
-std::map<std::string, std::string> SourceSites() {
-    std::map<std::string, std::string> out;
-    std::map<std::string, int> seen;
-    FILE* p = popen("cd " TKZ_SOURCE_DIR "/src && grep -rnE '\\<(malloc|calloc|realloc|strn?dup)[[:space:]]*\\(' *", "r");
-    for (char buf[4096]; p && fgets(buf, sizeof buf, p);) {
-        std::string l = buf, file = l.substr(0, l.find(':')), n = l.substr(file.size() + 1, l.find(':', file.size() + 1) - file.size() - 1);
-        std::string t = Trim(l.substr(file.size() + n.size() + 2)), key = file + ": " + t;
-        if (t.rfind("//", 0) == 0) continue;
-        if (++seen[key] > 1) key += " #" + std::to_string(seen[key]);
-        out[file + ":" + n] = key;
-    }
-    if (p) pclose(p);
-    return out;
-}
-
-// "file:line" of each return address of a plugin allocation (the innermost
-// inlined frame, which addr2line -i names first), relative to src/.
-std::set<std::string> ReachedLines() {
-    std::set<std::string> out;
-    for (auto& [caller, n] : allochook::Callers()) {
-        char cmd[512];
-        snprintf(cmd, sizeof cmd, "addr2line -i -e %s %lx", TKZ_PLUGIN, (unsigned long)(caller - allochook::Base() - 1));
-        std::string l = tkz::Shell(cmd);
-        l.resize(l.find('\n') + 1);
-        if (size_t at = l.find("/src/"); at != std::string::npos) out.insert(l.substr(at + 5, l.find_first_of(" \n", at) - at - 5));
-    }
-    return out;
+// The function of each call of the allocator in tkz.so's code.
+std::vector<std::string> AllocatingFunctions() {
+    std::istringstream code(tkz::Shell("objdump -d --no-show-raw-insn " TKZ_PLUGIN));
+    std::vector<uintptr_t> calls;
+    for (std::string l; std::getline(code, l);)
+        for (const char* callee : {"<malloc@plt>", "<calloc@plt>", "<realloc@plt>", "<strdup@plt>", "<strndup@plt>"})
+            if (l.find("\tcall ") != std::string::npos && l.find(callee) != std::string::npos) calls.push_back(std::stoul(l, nullptr, 16));
+    return Functions(calls);
 }
 
 // A call, and whether its answer was the method's failure value.
@@ -122,15 +110,16 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
         }
     }
     printf("%d calls with one allocation refused\n", runs);
-    // Every allocating line of src/ is listed, and the listed ones are reached.
-    std::set<std::string> reached = ReachedLines();
-    std::set<std::string> keys;
-    for (auto& [line, key] : SourceSites()) {
-        keys.insert(key);
-        auto it = kSites.find(key);
-        if (it == kSites.end()) ADD_FAILURE() << "an allocation not listed here: " << line << " " << key;
-        else if (it->second != nullptr && !reached.count(line)) ADD_FAILURE() << "never reached (by " << it->second << "): " << line << " " << key;
+    // Every allocating function is listed, and the listed ones are reached.
+    std::vector<uintptr_t> callers;
+    for (auto& [caller, n] : allochook::Callers()) callers.push_back(caller - allochook::Base() - 1);
+    std::vector<std::string> reached = Functions(callers), sites = AllocatingFunctions();
+    for (const std::string& f : sites) {
+        auto it = kSites.find(f);
+        if (it == kSites.end()) ADD_FAILURE() << "an allocation not listed here, in " << f;
+        else if (it->second != nullptr && std::count(reached.begin(), reached.end(), f) == 0)
+            ADD_FAILURE() << "never reached (by " << it->second << "): the allocation in " << f;
     }
-    for (auto& [key, by] : kSites)
-        if (!keys.count(key)) ADD_FAILURE() << "listed but no longer in src/: " << key;
+    for (auto& [f, by] : kSites)
+        if (std::count(sites.begin(), sites.end(), f) == 0) ADD_FAILURE() << "listed but allocates no longer: " << f;
 }

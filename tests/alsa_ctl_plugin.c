@@ -2,7 +2,7 @@
 // plugin interface: one stereo integer control (by default "Master Playback
 // Volume") with a configurable range, that appends every value written to
 // it to a log file. Configured as
-//   ctl.default { type tkztest max 31 initial 7 log "/path" name "..." }
+//   ctl.default { type tkztest min 0 max 31 initial 7 log "/path" name "..." }
 #include <alsa/asoundlib.h>
 #include <alsa/control_external.h>
 #include <stdio.h>
@@ -11,7 +11,7 @@
 
 typedef struct {
     snd_ctl_ext_t ext;
-    long max;
+    long min, max;
     long value[2];
     char log[512];
     char name[64];
@@ -44,7 +44,7 @@ static int Attribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsig
 
 static int Info(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* imin, long* imax, long* istep) {
     (void)key;
-    *imin = 0;
+    *imin = ((TestCtl*)ext->private_data)->min;
     *imax = ((TestCtl*)ext->private_data)->max;
     *istep = 1;
     return 0;
@@ -92,7 +92,8 @@ SND_CTL_PLUGIN_DEFINE_FUNC(tkztest) {
         const char* s;
         long v;
         if (snd_config_get_id(n, &id) < 0) continue;
-        if (strcmp(id, "max") == 0 && snd_config_get_integer(n, &v) == 0) c->max = v;
+        if (strcmp(id, "min") == 0 && snd_config_get_integer(n, &v) == 0) c->min = v;
+        else if (strcmp(id, "max") == 0 && snd_config_get_integer(n, &v) == 0) c->max = v;
         else if (strcmp(id, "initial") == 0 && snd_config_get_integer(n, &v) == 0) c->value[0] = c->value[1] = v;
         else if (strcmp(id, "log") == 0 && snd_config_get_string(n, &s) == 0) snprintf(c->log, sizeof c->log, "%s", s);
         else if (strcmp(id, "name") == 0 && snd_config_get_string(n, &s) == 0) snprintf(c->name, sizeof c->name, "%s", s);

@@ -1,7 +1,7 @@
 // The byte kernels behind GetHash32TKZ and BitwiseXORStringBytesTKZ: each
 // path, forced in turn, against the definitions at every length and
-// alignment, under real locales and under fold tables of other shapes; then
-// the registered methods at sizes where the vector paths run.
+// alignment, under real locales and under fold tables of other shapes (the
+// registered methods over these kernels are fuzz_bytes').
 #include "support.h"
 
 #include "bytekernels.h"
@@ -137,17 +137,3 @@ TEST_P(Kernels, XorAgreesWithTheDefinition) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, Kernels, ::testing::ValuesIn(kPaths), [](const auto& i) { return std::string(i.param.name); });
-
-// Through the registered methods, under Latin-1: short, and at sizes around
-// and above the crossover.
-PLUGIN_TEST(ByteMethods, VectorSizes) {
-    REQUIRE_LATIN1(setlocale(LC_ALL, kLatin1) != nullptr);
-    for (size_t n : {7, 127, 128, 255, 256, 1 << 20}) {
-        std::vector<unsigned char> bytes = Random(n, (unsigned)n);
-        std::string text(bytes.begin(), bytes.end());
-        void* str = s.Str(text, emu::kRaw);
-        EXPECT_EQ((uint32_t)s.Call("GetHash32TKZ", {emu::Value::H(str)}).i, Definition(bytes.data(), n)) << n;
-        for (size_t i = 0; i < (n & ~(size_t)3); ++i) text[i] ^= 0x33;
-        EXPECT_EQ(s.Bytes(s.Call("BitwiseXORStringBytesTKZ", {emu::Value::H(str), emu::Value::I(0x133)}).h), text) << n;
-    }
-}

@@ -3,19 +3,20 @@
 // text as the host does, and lays out what plugins read exactly.
 #include "support.h"
 
+#include "hostapi/wrappers.h"
+
 #include <gtest/gtest-spi.h>
 
-using tkz::W;
 
 TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
     const struct { const char* fault; void (*body)(tkz::Session&); } cases[] = {
         {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", emu::kUTF8); }},
-        {"used after release", [](tkz::Session& s) { s.Words("REALUnlockString(REALstringStruct*)", {W(s.Str("x"))}); }},
+        {"used after release", [](tkz::Session& s) { TKZ_FN(REALUnlockString)(s.Str("x")); }},
         {"used after release", [](tkz::Session& s) { s.host.Unlock(s.New("Object")); }},
         {"used after release", [](tkz::Session& s) {  // through an entry point
              void* str = s.host.NewString("gone", emu::kUTF8);
              s.host.Unlock(str);
-             s.Words("REALLockString(REALstringStruct*)", {W(str)});
+             TKZ_FN(REALLockString)(str);
          }},
     };
     for (const auto& c : cases) EXPECT_NONFATAL_FAILURE(tkz::RunFresh(emu::Config(), c.body), c.fault);
@@ -39,28 +40,15 @@ TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
     }
 }
 
-TEST(EmulatedHost, ConvertsThroughIconv) {
-    struct Row { std::string in; uint32_t from, to; std::string out; bool bom; } rows[] = {
-        {"\xE2\x82\xAC", emu::kUTF8, emu::kMacRoman, "\xDB"},
-        {"\xC5\x81", emu::kUTF8, emu::kMacRoman, "?"},
-        {"\x80", emu::kWindows, emu::kUTF8, "\xE2\x82\xAC"},
-        {"ab", emu::kASCII, emu::kUTF16, std::string("a\0b\0", 4)},
-        {"a", emu::kASCII, emu::kUTF32, std::string("a\0\0\0", 4)},
-        {std::string("a\0b\0", 4), emu::kUTF16, emu::kUTF8, "ab"},
-        {"\xFF\xFE", emu::kRaw, emu::kUTF8, "\xFF\xFE"},  // raw bytes pass through
-        {"a", emu::kASCII, emu::kUTF16, std::string("\xFF\xFE" "a\0", 4), true},  // a host that marks UTF-16
-    };
-    for (bool bom : {false, true}) {
-        emu::Host host(emu::Config{.utf16Bom = bom});
-        for (const Row& r : rows) {
-            if (r.bom != bom) continue;
-            emu::StringRec* in = host.NewString(r.in, r.from);
-            emu::StringRec* out = host.Convert(in, r.to);
-            ASSERT_NE(out, nullptr);
-            EXPECT_EQ(host.Bytes(out), r.out) << r.in << " " << r.from << " -> " << r.to;
-            EXPECT_EQ(out->encoding, r.to);
-            for (emu::StringRec* rec : {in, out}) host.Unlock(rec);
-        }
+// Conversions run through iconv, which the text suites see at work; a host
+// configured to mark UTF-16 text must do so in either byte order, or the
+// plugin's dropping of the mark goes untested.
+TEST(EmulatedHost, MarksUtf16WhenConfiguredTo) {
+    for (bool swapped : {false, true}) {
+        emu::Host host(emu::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped});
+        emu::StringRec *in = host.NewString("a", emu::kASCII), *out = host.Convert(in, emu::kUTF16);
+        EXPECT_EQ(host.Bytes(out), std::string(swapped ? "\xFE\xFF" : "\xFF\xFE", 2) + std::string("a\0", 2));
+        for (emu::StringRec* rec : {in, out}) host.Unlock(rec);
         EXPECT_TRUE(host.LiveSince(0).empty());
     }
 }
@@ -70,20 +58,10 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     for (emu::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
     EXPECT_TRUE(offsets.size() == 5 && offsets.count(0) == 0);
     // A new plugin instance is zero-filled data at its class's offset.
-    void* o = s.Own(s.Words("REALnewInstance(char const*)", {W("StyleDataTKZ")}, "object").h);
+    void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct*(const char*))("StyleDataTKZ"));
     const char* data = s.host.DataOf(o);
     EXPECT_EQ(data - (const char*)o, (long)s.host.FindClass("StyleDataTKZ")->dataOffset);
     EXPECT_EQ(std::string(data, 96), std::string(96, '\0'));
-}
-
-PLUGIN_TEST(EmulatedHost, MemoryBlocksOfKnownAndUnknownSize) {
-    const char* size = "REALMemoryBlockGetSize(REALmemoryBlockStruct*)";
-    EXPECT_EQ(s.Words(size, {W(s.Own(s.host.NewMemoryBlock(3)))}, "integer").i, 3);
-    char bytes[4] = "xyz";
-    void* p = s.Own(s.Words("REALPtrToMemoryBlock(void*)", {W(bytes)}, "object").h);
-    EXPECT_EQ(s.Words(size, {W(p)}, "integer").i, -1);
-    EXPECT_EQ(s.Words("REALMemoryBlockGetPtr(REALmemoryBlockStruct*)", {W(p)}, "object").h, (void*)bytes);
-    EXPECT_EQ(s.Words("REALNewMemoryBlock(int)", {(uint32_t)-1}, "object").h, nullptr);
 }
 
 // Every call finds its member and its parameters' types through the parsed

@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,20 +25,12 @@ emu::Value Session::Method(void* self, const std::string& cls, const std::string
     return Owned(host.Call(m, args, self));
 }
 
-emu::Value Session::Prop(void* obj, const std::string& name) {
-    return Owned(host.GetProp(obj, name));
-}
-
-void* Session::Sym(const std::string& name) {
-    void* p = host.Symbol(name);
-    EXPECT_NE(p, nullptr) << "the plugin exports no " << name;
+void* Exported(const std::string& symbol, const char* plain) {
+    void* dl = emu::Host::Current().PluginHandle();
+    void* p = dl ? dlsym(dl, symbol.c_str()) : nullptr;
+    if (p == nullptr && plain != nullptr && dl != nullptr) p = dlsym(dl, plain);
+    if (p == nullptr) printf("the plugin exports no %s\n", symbol.c_str()), fflush(stdout), abort();
     return p;
-}
-
-emu::Value Session::Words(const std::string& signature, const std::vector<uint32_t>& words,
-                          const std::string& result) {
-    void* fn = Sym(signature);
-    return fn != nullptr ? emu::CallWords(fn, words, result) : emu::Value();
 }
 
 std::string Shell(const std::string& command, int* status) {

@@ -9,9 +9,12 @@
 #include "host.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <type_traits>
+#include <typeinfo>
 
 namespace tkz {
 
@@ -27,20 +30,15 @@ struct Session {
     }
     void* New(const std::string& cls) { return Own(host.NewObject(cls)); }
     // A value whose handle, if any, the test now owns.
-    emu::Value Owned(const emu::Value& v) { if (v.kind == emu::Value::Handle) Own(v.h); return v; }
+    emu::Value Owned(const emu::Value& v) { return v.kind == emu::Value::Handle ? Own(v.h), v : v; }
     // Calls a global method by declaration text or name; a returned handle is
     // owned by the test.
     emu::Value Call(const std::string& declOrName, const std::vector<emu::Value>& args = {});
     emu::Value Method(void* self, const std::string& cls, const std::string& declOrName,
                       const std::vector<emu::Value>& args = {});
-    emu::Value Prop(void* obj, const std::string& name);
+    emu::Value Prop(void* obj, const std::string& name) { return Owned(host.GetProp(obj, name)); }
     std::string Bytes(const void* s) { return host.Bytes(s); }
     uint32_t Enc(const void* s) { return host.Encoding(s); }
-    // An exported symbol of the plugin, by plain name or demangled signature.
-    void* Sym(const std::string& name);
-    // Calls a plugin function at `fn` with stack words.
-    emu::Value Words(const std::string& signature, const std::vector<uint32_t>& words,
-                     const std::string& result = "");
     int Calls(const std::string& entry) const { return host.CallCount(entry); }
     // A synthetic chain of kDeepChain folder items, each displayed as
     // `display`; the deepest is returned, owned by the test. Released records
@@ -65,7 +63,7 @@ inline uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }  // a pointe
 inline emu::Value H(const void* p) { return emu::Value::H(p); }
 // A string as its bytes and tag, or "nil": one comparison checks both.
 inline std::string Tagged(const std::string& bytes, uint32_t enc) { return bytes + " tagged " + std::to_string(enc); }
-inline std::string Got(Session& s, void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
+inline std::string Got(Session& s, const void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
 
 // A shell command's standard output; its exit status in *status.
 std::string Shell(const std::string& command, int* status = nullptr);
@@ -80,7 +78,62 @@ bool InCI();
         }                                                                         \
     } while (0)
 
+// ---- the plugin's own functions and data, by their declarations in src/ ----
+// The tests include the plugin's headers for declarations and sizes only
+// (nothing of src/ is linked in): TKZ_FN(f) is f of the loaded plugin, as a
+// callable of f's declared type, found under the symbol the compiler makes of
+// that declaration (a parameter list from the type's own mangled name). So a
+// renamed or retyped function fails the build, not a run. An overload names
+// its type, TKZ_FN_AS(f, R(A...)); a member of a class takes the object first,
+// TKZ_MEMBER(C, f); Constructor<C, A...>() and Destructor<C>() likewise.
+// Handles (void*) pass for any pointer parameter.
+
+// The address of an exported symbol of the current host's plugin, or of
+// `plain` when there is no `symbol` (C linkage); the test's process ends
+// when there is neither.
+void* Exported(const std::string& symbol, const char* plain = nullptr);
+
+template <class P, class B>
+P Arg(B&& b) {
+    if constexpr (std::is_pointer_v<P> && std::is_same_v<std::decay_t<B>, void*>) return (P)b;
+    else return std::forward<B>(b);
+}
+
+template <class F> struct Fn;
+template <class R, class... A> struct Fn<R (*)(A...)> {
+    R (*f)(A...);
+    template <class... B> R operator()(B&&... b) const { return f(Arg<A>(std::forward<B>(b))...); }
+    // The parameters as a mangled symbol spells them: "FvE" around them in
+    // the type's own name (a nested name's class first, in `outer`).
+    static std::string Params(const std::string& of, size_t from) { return of.substr(from, of.size() - from - 1); }
+    static std::string Symbol(const char* name) {
+        std::string t = typeid(void(A...)).name();
+        return "_Z" + std::to_string(strlen(name)) + name + Params(t, 2);
+    }
+    static Fn Find(const char* name) { return {(R(*)(A...))Exported(Symbol(name), name)}; }
+};
+// A member, or a constructor ("C1") or destructor ("D1").
+template <class C, class R, class... A> struct Fn<R (C::*)(A...)> : Fn<R (*)(C*, A...)> {
+    static Fn<R (*)(C*, A...)> Find(const char* name) {
+        std::string t = typeid(void (C::*)(A...)).name(), c = typeid(C*).name() + 1;  // "M" class "Fv" ... "E"
+        bool special = strlen(name) == 2 && (name[0] == 'C' || name[0] == 'D') && name[1] == '1';
+        std::string unqualified = special ? name : std::to_string(strlen(name)) + name;
+        return {(R(*)(C*, A...))Exported("_ZN" + c + unqualified + "E" + Fn<R (*)(C*, A...)>::Params(t, c.size() + 3))};
+    }
+};
+template <class C, class... A> auto Constructor() {
+    static_assert(std::is_constructible_v<C, A...>, "no such constructor");
+    return Fn<void (C::*)(A...)>::Find("C1");
+}
+template <class C> auto Destructor() { return Fn<void (C::*)()>::Find("D1"); }
+
 }  // namespace tkz
+
+#define TKZ_FN(f) ::tkz::Fn<decltype(&f)>::Find(#f)
+#define TKZ_FN_AS(f, ...) ::tkz::Fn<decltype(static_cast<std::add_pointer_t<__VA_ARGS__>>(&f))>::Find(#f)
+#define TKZ_MEMBER(C, f) ::tkz::Fn<decltype(&C::f)>::Find(#f)
+#define TKZ_SYMBOL(f) ::tkz::Fn<decltype(&f)>::Symbol(#f)
+#define TKZ_DATA(x) ((decltype(&x))::tkz::Exported(#x))
 
 // A test whose body runs in a fresh host; `s` is the Session.
 #define PLUGIN_TEST_CFG(suite, name, config)                                     \

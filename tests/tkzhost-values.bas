@@ -6,7 +6,7 @@ print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil
 print "text", &b"00 FF", tagged("caf", &h500), memoryblock(&b"68 69"), memoryblock(0)
 print GetEncodingOfStringTKZ("x"), GetEncodingOfStringTKZ(&b"78"), CloneStringTKZ("say ""hi""")
 print folder("/tmp/x.txt"), folder("/tmp/x.txt").NameExtensionTKZ
-print &h80000000, -2147483648, 2147483648, -(2), 1E2, .5, GetHash32TKZ(nil)
+print &h80000000, -2147483648, 2147483648, -(2), 1E2, .5
 print StringFromOSTypeTKZ(&h54455854), StringFromOSTypeTKZ(-2147483648)
 r = new StyleDataTKZ
 r.TextColor = &hFFFFFFFF
