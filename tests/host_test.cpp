@@ -11,7 +11,7 @@
 TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
     const struct { const char* fault; void (*body)(tkz::Session&); } cases[] = {
         {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", emu::kUTF8); }},
-        {"used after release", [](tkz::Session& s) { TKZ_FN(REALUnlockString)(s.Str("x")); }},
+        {"used after release", [](tkz::Session& s) { auto unlock = TKZ_FN(REALUnlockString); unlock(s.Str("x")); }},
         {"used after release", [](tkz::Session& s) { s.host.Unlock(s.New("Object")); }},
         {"used after release", [](tkz::Session& s) {  // through an entry point
              void* str = s.host.NewString("gone", emu::kUTF8);
