@@ -76,8 +76,9 @@ __attribute__((target("avx2"))) uint32_t ReadAvx2(const unsigned char* p, size_t
         d = _mm256_or_si256(d, _mm256_loadu_si256((const __m256i*)(p + i + 96)));
     }
     for (; i + 32 <= n; i += 32) a = _mm256_or_si256(a, _mm256_loadu_si256((const __m256i*)(p + i)));
-    __m128i x = _mm_or_si128(_mm256_castsi256_si128(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d))),
-                             _mm256_extracti128_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), 1));
+    __m128i x =
+        _mm_or_si128(_mm256_castsi256_si128(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d))),
+                     _mm256_extracti128_si256(_mm256_or_si256(_mm256_or_si256(a, b), _mm256_or_si256(c, d)), 1));
     for (; i + 16 <= n; i += 16) x = _mm_or_si128(x, _mm_loadu_si128((const __m128i*)(p + i)));
     return (uint32_t)_mm_cvtsi128_si32(x);
 }
@@ -121,8 +122,8 @@ std::string RandomBytes(size_t n, unsigned seed) {
 }
 
 void Row(const char* size, const char* what, double t, size_t n, double serial, double read) {
-    printf("| %-7s | %-14s | %10.1f ns | %7.2f GB/s | %8.1f x | %7.2f |\n", size, what, t * 1e9, n / t / 1e9, serial / t,
-           read / t);
+    printf("| %-7s | %-14s | %10.1f ns | %7.2f GB/s | %8.1f x | %7.2f |\n", size, what, t * 1e9, n / t / 1e9,
+           serial / t, read / t);
 }
 
 void HashTable(emu::Host& host, HashMethod method, unsigned paths) {
@@ -161,7 +162,9 @@ void HashTable(emu::Host& host, HashMethod method, unsigned paths) {
 }
 
 void SmallHashTable(emu::Host& host, HashMethod method) {
-    printf("\nGetHash32TKZ on short strings, C locale: the method against the serial definition behind the same signature\n\n");
+    printf(
+        "\nGetHash32TKZ on short strings, C locale: the method against the serial definition behind the same "
+        "signature\n\n");
     printf("| size | method | serial entry | method / serial |\n");
     printf("|------|--------|--------------|-----------------|\n");
     HashMethod volatile serialEntry = SerialMethod;
@@ -202,36 +205,38 @@ void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
         double ref = 1e30, total = 1e30, hostPart = 1e30, forced[3] = {1e30, 1e30, 1e30};
         for (int round = 0; round < kRounds; ++round) {
             ref = std::min(ref, Best([&] {
-                void* d = malloc(n);
-                memcpy(d, p, n);
-                __asm__ volatile("" : : "r"(d) : "memory");
-                free(d);
-            }));
+                               void* d = malloc(n);
+                               memcpy(d, p, n);
+                               __asm__ volatile("" : : "r"(d) : "memory");
+                               free(d);
+                           }));
             total = std::min(total, Best([&] { host.Unlock(method(s, 0x5A)); }));
             hostPart = std::min(hostPart, Best([&] {
-                emu::StringRec* r = build((const char*)p, (int)n);
-                encode(r, emu::kRaw);
-                host.Unlock(r);
-            }));
+                                    emu::StringRec* r = build((const char*)p, (int)n);
+                                    encode(r, emu::kRaw);
+                                    host.Unlock(r);
+                                }));
             for (int i = 0; i < 3; ++i) {
                 if ((paths & kPaths[i].needs) != kPaths[i].needs) continue;
                 forced[i] = std::min(forced[i], Best([&] {
-                    unsigned char* d = (unsigned char*)malloc(n);
-                    kPaths[i].fn(d, p, n, 0x5A);
-                    __asm__ volatile("" : : "r"(d) : "memory");
-                    free(d);
-                }));
+                                         unsigned char* d = (unsigned char*)malloc(n);
+                                         kPaths[i].fn(d, p, n, 0x5A);
+                                         __asm__ volatile("" : : "r"(d) : "memory");
+                                         free(d);
+                                     }));
             }
         }
         double own = total - hostPart;
         std::string size = Size(n);
         printf("| %-7s | %-25s | %8.1f us |                          |\n", size.c_str(), "method, total", total * 1e6);
-        printf("| %-7s | %-25s | %8.1f us |                          |\n", "", "host builds the string", hostPart * 1e6);
+        printf("| %-7s | %-25s | %8.1f us |                          |\n", "", "host builds the string",
+               hostPart * 1e6);
         printf("| %-7s | %-25s | %8.1f us | %22.2f x |\n", "", "method, own part", own * 1e6, own / ref);
         printf("| %-7s | %-25s | %8.1f us | %22.2f x |\n", "", "malloc+memcpy+free", ref * 1e6, 1.0);
         for (int i = 0; i < 3; ++i)
             if ((paths & kPaths[i].needs) == kPaths[i].needs)
-                printf("| %-7s | %-25s | %8.1f us | %22.2f x |\n", "", kPaths[i].name, forced[i] * 1e6, forced[i] / ref);
+                printf("| %-7s | %-25s | %8.1f us | %22.2f x |\n", "", kPaths[i].name, forced[i] * 1e6,
+                       forced[i] / ref);
         host.Unlock(s);
     }
 }

@@ -51,7 +51,11 @@ int main(int argc, char** argv) {
     emu::Host host(BenchConfig());
     if (!LoadBenchPlugin(host, argc, argv)) return 1;
     int status = 0;
-    struct Case { const char* name; const char* decoder; int sizes[3]; } cases[] = {
+    struct Case {
+        const char* name;
+        const char* decoder;
+        int sizes[3];
+    } cases[] = {
         {"windows", "DecompileWinStyleDataTKZ", {1000, 10000, 100000}},
         {"mac", "DecompileMacStyleDataTKZ", {1000, 10000, 32767}},
     };

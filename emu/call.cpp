@@ -28,12 +28,14 @@ Value Invoke(void* fn, std::vector<uint32_t> w, const std::string& result) {
     }
     Type k = Classify(result).type;
     if (k == Type::Double || k == Type::Single) {
-        double d = k == Type::Double
-            ? ((FnD)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10], w[11], w[12], w[13], w[14], w[15])
-            : ((FnF)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10], w[11], w[12], w[13], w[14], w[15]);
+        double d = k == Type::Double ? ((FnD)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10],
+                                                 w[11], w[12], w[13], w[14], w[15])
+                                     : ((FnF)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10],
+                                                 w[11], w[12], w[13], w[14], w[15]);
         return Value::D(d);
     }
-    uint64_t q = ((FnQ)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10], w[11], w[12], w[13], w[14], w[15]);
+    uint64_t q =
+        ((FnQ)fn)(w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10], w[11], w[12], w[13], w[14], w[15]);
     if (IsWord32(k)) return Value::I((int32_t)(uint32_t)q);
     if (Is64(k)) return Value::L((int64_t)q);
     if (k == Type::Boolean) return Value::B((q & 0xFF) != 0);
@@ -78,9 +80,16 @@ Value Host::Call(const MethodDef* m, const std::vector<Value>& args, void* self)
         Type k = Classify(p.type).type;
         if (p.byref || v.kind == Value::Ref) w.push_back((uint32_t)(uintptr_t)v.h);
         else if (k == Type::Double) PushDouble(w, v.kind == Value::Int ? v.i : v.d);
-        else if (k == Type::Single) { float f = (float)v.d; uint32_t u; memcpy(&u, &f, 4); w.push_back(u); }
-        else if (Is64(k)) { int64_t l = v.kind == Value::Int ? v.i : v.l; w.push_back((uint32_t)l); w.push_back((uint32_t)(l >> 32)); }
-        else if (k == Type::Boolean) w.push_back(BooleanWord(v.b));
+        else if (k == Type::Single) {
+            float f = (float)v.d;
+            uint32_t u;
+            memcpy(&u, &f, 4);
+            w.push_back(u);
+        } else if (Is64(k)) {
+            int64_t l = v.kind == Value::Int ? v.i : v.l;
+            w.push_back((uint32_t)l);
+            w.push_back((uint32_t)(l >> 32));
+        } else if (k == Type::Boolean) w.push_back(BooleanWord(v.b));
         else if (IsWord32(k)) w.push_back((uint32_t)v.i);
         else w.push_back((uint32_t)(uintptr_t)v.h);
     }

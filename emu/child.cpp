@@ -158,8 +158,8 @@ ChildEnd RunInChild(const std::function<int(int reportFd)>& body, const ChildOpt
     ChildEnd result;
     ChildOptions one = options;
     one.parallel = 1;
-    RunChildren(1, [&](size_t, int fd) { return body(fd); }, [&](size_t, ChildEnd& end) { result = std::move(end); },
-                one);
+    RunChildren(
+        1, [&](size_t, int fd) { return body(fd); }, [&](size_t, ChildEnd& end) { result = std::move(end); }, one);
     return result;
 }
 

@@ -42,7 +42,10 @@ Decl ParseDecl(const std::string& text) {
         for (size_t i = open + 1; i < text.size(); ++i) {
             if (text[i] == '"') quoted = !quoted;
             else if (text[i] == '(' && !quoted) ++depth;
-            else if (text[i] == ')' && !quoted && depth-- == 0) { close = i; break; }
+            else if (text[i] == ')' && !quoted && depth-- == 0) {
+                close = i;
+                break;
+            }
         }
         if (close == std::string::npos) {
             d.error = "missing ')'";
@@ -56,8 +59,10 @@ Decl ParseDecl(const std::string& text) {
         quoted = false;
         for (char c : params) {
             if (c == '"') quoted = !quoted;
-            if (c == ',' && !quoted) { parts.push_back(cur); cur.clear(); }
-            else cur += c;
+            if (c == ',' && !quoted) {
+                parts.push_back(cur);
+                cur.clear();
+            } else cur += c;
         }
         if (!Trim(cur).empty() || !parts.empty()) parts.push_back(cur);
         for (std::string p : parts) {
@@ -104,12 +109,24 @@ DeclaredType Classify(const std::string& type) {
         d.array = true;
         t.resize(t.size() - 2);
     }
-    static const struct { const char* name; Type type; } kNames[] = {
-        {"integer", Type::Integer}, {"int32", Type::Integer}, {"uint32", Type::UInt32},
-        {"color", Type::Color}, {"int64", Type::Int64}, {"uint64", Type::UInt64},
-        {"single", Type::Single}, {"double", Type::Double}, {"boolean", Type::Boolean},
-        {"string", Type::String}, {"memoryblock", Type::MemoryBlock}, {"folderitem", Type::FolderItem},
-        {"variant", Type::Variant}, {"object", Type::Object},
+    static const struct {
+        const char* name;
+        Type type;
+    } kNames[] = {
+        {"integer", Type::Integer},
+        {"int32", Type::Integer},
+        {"uint32", Type::UInt32},
+        {"color", Type::Color},
+        {"int64", Type::Int64},
+        {"uint64", Type::UInt64},
+        {"single", Type::Single},
+        {"double", Type::Double},
+        {"boolean", Type::Boolean},
+        {"string", Type::String},
+        {"memoryblock", Type::MemoryBlock},
+        {"folderitem", Type::FolderItem},
+        {"variant", Type::Variant},
+        {"object", Type::Object},
     };
     d.type = t.empty() ? Type::None : Type::Class;
     for (const auto& n : kNames)
@@ -126,11 +143,11 @@ TypeCode ElementCode(Type t) {
     if (IsWord32(t)) return kIntegerType;
     if (Is64(t)) return kInt64Type;
     switch (t) {
-    case Type::Single: return kSingleType;
-    case Type::Double: return kDoubleType;
-    case Type::Boolean: return kBooleanType;
-    case Type::String: return kStringType;
-    default: return kObjectType;
+        case Type::Single: return kSingleType;
+        case Type::Double: return kDoubleType;
+        case Type::Boolean: return kBooleanType;
+        case Type::String: return kStringType;
+        default: return kObjectType;
     }
 }
 

@@ -16,7 +16,7 @@ std::string Lower(std::string s);
 // One parsed declaration.
 struct Param {
     bool byref = false;
-    bool array = false;  // written "name() as T": an array of T
+    bool array = false;                   // written "name() as T": an array of T
     std::string name, type, defaultText;  // name as written, "()" included
 };
 struct Decl {
@@ -29,10 +29,10 @@ Decl ParseDecl(const std::string& text);
 
 // A type as a declaration names it, in any case.
 enum class Type {
-    None,         // nothing named: a procedure without a result
-    Integer,      // "integer", "int32": a signed 32-bit word
+    None,     // nothing named: a procedure without a result
+    Integer,  // "integer", "int32": a signed 32-bit word
     UInt32,
-    Color,        // a 32-bit word &hAARRGGBB
+    Color,  // a 32-bit word &hAARRGGBB
     Int64,
     UInt64,
     Single,
@@ -42,14 +42,14 @@ enum class Type {
     MemoryBlock,
     FolderItem,
     Variant,
-    Object,       // any object
-    Class,        // any other name: a class of the plugin's or of the host's
+    Object,  // any object
+    Class,   // any other name: a class of the plugin's or of the host's
 };
 
 struct DeclaredType {
     Type type = Type::None;
-    bool array = false;   // written "T()": an array of T
-    std::string name;     // lower case, without "()": the class for Type::Class
+    bool array = false;  // written "T()": an array of T
+    std::string name;    // lower case, without "()": the class for Type::Class
 };
 // "Integer", "memoryblock", "StyleDataTKZ", "string()" ...
 DeclaredType Classify(const std::string& type);

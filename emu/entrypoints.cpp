@@ -32,20 +32,23 @@ const int kRows = (int)std::size(kNames);
 // The procedure of a row: the plugin calls it with the entry point's own
 // parameters (cdecl), so it has exactly the implementation's signature, less
 // the Who an implementation may take first.
-template <CallId Id, auto Implementation, bool Fallible, class R, class... A> R Call(A... a) {
+template <CallId Id, auto Implementation, bool Fallible, class R, class... A>
+R Call(A... a) {
     if (!H().CountCall((int)Id) && Fallible) return R();
     if constexpr (std::is_same_v<decltype(Implementation), R (*)(Who, A...)>)
         return Implementation(Who{kNames[(int)Id]}, a...);
-    else
-        return Implementation(a...);
+    else return Implementation(a...);
 }
-template <CallId Id, auto Implementation, bool Fallible, class R, class... A> void* ProcedureFor(R (*)(A...)) {
+template <CallId Id, auto Implementation, bool Fallible, class R, class... A>
+void* ProcedureFor(R (*)(A...)) {
     return (void*)&Call<Id, Implementation, Fallible, R, A...>;
 }
-template <CallId Id, auto Implementation, bool Fallible, class R, class... A> void* ProcedureFor(R (*)(Who, A...)) {
+template <CallId Id, auto Implementation, bool Fallible, class R, class... A>
+void* ProcedureFor(R (*)(Who, A...)) {
     return (void*)&Call<Id, Implementation, Fallible, R, A...>;
 }
-template <CallId Id, auto Implementation, bool Fallible> void* RowProcedure() {
+template <CallId Id, auto Implementation, bool Fallible>
+void* RowProcedure() {
     return ProcedureFor<Id, Implementation, Fallible>(Implementation);
 }
 
@@ -99,8 +102,9 @@ int IndexOf(const char* name) {
         return t;
     }();
     std::string_view key(name);
-    auto it = std::lower_bound(sorted.begin(), sorted.end(), key,
-                               [](const std::pair<std::string_view, int>& e, std::string_view k) { return e.first < k; });
+    auto it =
+        std::lower_bound(sorted.begin(), sorted.end(), key,
+                         [](const std::pair<std::string_view, int>& e, std::string_view k) { return e.first < k; });
     return it != sorted.end() && it->first == key ? it->second : -1;
 }
 

@@ -83,7 +83,8 @@ void* PathFromFolderItem(Who who, void* item);
 unsigned long GetFontEncoding(const char* font);
 
 // ---- entrypoints_values.cpp -------------------------------------------------
-template <class T> bool GetProp(Who who, void* o, const char* name, T* out);
+template <class T>
+bool GetProp(Who who, void* o, const char* name, T* out);
 bool SetPropInt(Who who, void* o, const char* name, long v);
 bool SetPropHandle(Who who, void* o, const char* name, void* v);
 bool SetPropDouble(Who who, void* o, const char* name, double v);

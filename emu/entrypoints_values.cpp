@@ -14,20 +14,20 @@ namespace {
 
 double NumberOf(const Value& v) {
     switch (v.kind) {
-    case Value::Int: return v.i;
-    case Value::Int64: return (double)v.l;
-    case Value::Double: return v.d;
-    case Value::Bool: return v.b;
-    default: return 0;
+        case Value::Int: return v.i;
+        case Value::Int64: return (double)v.l;
+        case Value::Double: return v.d;
+        case Value::Bool: return v.b;
+        default: return 0;
     }
 }
 int64_t IntegerOf(const Value& v) {
     switch (v.kind) {
-    case Value::Int: return v.i;
-    case Value::Int64: return v.l;
-    case Value::Double: return (int64_t)v.d;
-    case Value::Bool: return v.b;
-    default: return 0;
+        case Value::Int: return v.i;
+        case Value::Int64: return v.l;
+        case Value::Double: return (int64_t)v.d;
+        case Value::Bool: return v.b;
+        default: return 0;
     }
 }
 
@@ -35,7 +35,8 @@ int64_t IntegerOf(const Value& v) {
 
 // ---- properties by name ---------------------------------------------------
 
-template <class T> bool GetProp(Who who, void* o, const char* name, T* out) {
+template <class T>
+bool GetProp(Who who, void* o, const char* name, T* out) {
     if (!o || !name || !H().Check(o, who)) return false;
     Value v = H().GetProp(o, name);
     if (v.kind == Value::None) return false;
@@ -161,20 +162,25 @@ char* ElementAt(void* a, long i, const char* who) {
     }
     return (char*)((ObjectHeader*)a)->storage + (size_t)ElementSize(p->type) * (size_t)i;
 }
-template <class T> T ReadElement(void* a, long i, const char* who) {
+template <class T>
+T ReadElement(void* a, long i, const char* who) {
     T v{};
     if (char* at = ElementAt(a, i, who)) memcpy(&v, at, sizeof v);
     return v;
 }
 
 // Element procedures the host hands out per array.
-template <class T> T GetElement(void* a, long i) { return ReadElement<T>(a, i, "array get"); }
+template <class T>
+T GetElement(void* a, long i) {
+    return ReadElement<T>(a, i, "array get");
+}
 void* GetHandleElement(void* a, long i) {
     void* h = ReadElement<void*>(a, i, "array get");
     if (h) H().Lock(h);
     return h;
 }
-template <class T> void SetElementProc(void* a, T v, long i) {
+template <class T>
+void SetElementProc(void* a, T v, long i) {
     if (char* at = ElementAt(a, i, "array set")) memcpy(at, &v, sizeof v);
 }
 void SetHandleElement(void* a, void* v, long i) {
@@ -208,22 +214,24 @@ void* GetProcFinder(Who who, void* a) {
     ArrayPayload* p = ArrayOf(a, who);
     if (!p) return nullptr;
     switch (p->type) {
-    case kInt64Type: return (void*)&GetElement<long long>;
-    case kDoubleType: return (void*)&GetElement<double>;
-    case kBooleanType: return (void*)&GetElement<unsigned char>;
-    case kStringType: case kObjectType: return (void*)&GetHandleElement;
-    default: return (void*)&GetElement<long>;
+        case kInt64Type: return (void*)&GetElement<long long>;
+        case kDoubleType: return (void*)&GetElement<double>;
+        case kBooleanType: return (void*)&GetElement<unsigned char>;
+        case kStringType:
+        case kObjectType: return (void*)&GetHandleElement;
+        default: return (void*)&GetElement<long>;
     }
 }
 void* SetProcFinder(Who who, void* a) {
     ArrayPayload* p = ArrayOf(a, who);
     if (!p) return nullptr;
     switch (p->type) {
-    case kInt64Type: return (void*)&SetElementProc<long long>;
-    case kDoubleType: return (void*)&SetElementProc<double>;
-    case kStringType: case kObjectType: return (void*)&SetHandleElement;
-    case kBooleanType: return nullptr;
-    default: return (void*)&SetElementProc<long>;
+        case kInt64Type: return (void*)&SetElementProc<long long>;
+        case kDoubleType: return (void*)&SetElementProc<double>;
+        case kStringType:
+        case kObjectType: return (void*)&SetHandleElement;
+        case kBooleanType: return nullptr;
+        default: return (void*)&SetElementProc<long>;
     }
 }
 void* InsertProcFinder(Who who, void* a) {

@@ -33,13 +33,13 @@ enum : uint32_t {
 };
 
 struct Config {
-    std::set<std::string> missing;            // entry points the host lacks
-    bool utf16Bom = false;                    // UTF-16 conversions start with a mark
-    bool utf16SwappedBom = false;             // ... with the swapped mark 0xFFFE
+    std::set<std::string> missing;                // entry points the host lacks
+    bool utf16Bom = false;                        // UTF-16 conversions start with a mark
+    bool utf16SwappedBom = false;                 // ... with the swapped mark 0xFFFE
     std::map<std::string, int> newInstanceLimit;  // class name -> instances allowed
-    std::map<std::string, int> failAfter;     // entry point -> successful calls allowed
-    bool reallyFree = false;                  // free released records (benchmarks)
-    bool logCalls = false;                    // keep Host::calls, the calls in order
+    std::map<std::string, int> failAfter;         // entry point -> successful calls allowed
+    bool reallyFree = false;                      // free released records (benchmarks)
+    bool logCalls = false;                        // keep Host::calls, the calls in order
 };
 
 // A value crossing the boundary, by the declared type.
@@ -49,34 +49,64 @@ struct Value {
     int64_t l = 0;
     double d = 0;
     bool b = false;
-    void* h = nullptr;    // string / object handle (Handle) or address (Ref)
-    static Value I(int32_t v) { Value x; x.kind = Int; x.i = v; return x; }
-    static Value L(int64_t v) { Value x; x.kind = Int64; x.l = v; return x; }
-    static Value D(double v) { Value x; x.kind = Double; x.d = v; return x; }
-    static Value B(bool v) { Value x; x.kind = Bool; x.b = v; return x; }
-    static Value H(const void* v) { Value x; x.kind = Handle; x.h = (void*)v; return x; }
-    static Value R(void* p) { Value x; x.kind = Ref; x.h = p; return x; }
+    void* h = nullptr;  // string / object handle (Handle) or address (Ref)
+    static Value I(int32_t v) {
+        Value x;
+        x.kind = Int;
+        x.i = v;
+        return x;
+    }
+    static Value L(int64_t v) {
+        Value x;
+        x.kind = Int64;
+        x.l = v;
+        return x;
+    }
+    static Value D(double v) {
+        Value x;
+        x.kind = Double;
+        x.d = v;
+        return x;
+    }
+    static Value B(bool v) {
+        Value x;
+        x.kind = Bool;
+        x.b = v;
+        return x;
+    }
+    static Value H(const void* v) {
+        Value x;
+        x.kind = Handle;
+        x.h = (void*)v;
+        return x;
+    }
+    static Value R(void* p) {
+        Value x;
+        x.kind = Ref;
+        x.h = p;
+        return x;
+    }
 };
 
 // Host-side class of objects (the plugin's or the host's own).
 struct HostClass {
     std::string name;
     HostClass* parent = nullptr;
-    ClassDef* def = nullptr;      // the plugin's definition, for plugin classes
+    ClassDef* def = nullptr;  // the plugin's definition, for plugin classes
     uint32_t dataOffset = 0;
     uint32_t dataSize = 0;
-    int kind = 0;                 // ObjectKind below
+    int kind = 0;  // ObjectKind below
 };
 
 enum ObjectKind { kPluginObject, kPlainObject, kFolderItem, kMemoryBlock, kArray, kVariant, kException };
 
 // What the plugin registered, in order.
 struct Registry {
-    std::vector<long> versions;            // RegisterPluginVersion arguments
+    std::vector<long> versions;  // RegisterPluginVersion arguments
     std::vector<ClassDef*> classes;
     std::vector<ClassDef*> extensions;
-    std::vector<MethodDef*> methods;       // global methods
-    std::vector<std::string> order;        // "class X", "extension X", "method D"
+    std::vector<MethodDef*> methods;  // global methods
+    std::vector<std::string> order;   // "class X", "extension X", "method D"
 };
 
 // A record still alive: its handle, and what it is with its count.
@@ -104,7 +134,7 @@ struct Violation {
 };
 
 class Host {
-public:
+  public:
     explicit Host(Config config = Config());
     ~Host();
     Host(const Host&) = delete;
@@ -152,7 +182,7 @@ public:
 
     // ---- strings (strings.cpp) ----------------------------------------------
     StringRec* NewString(const std::string& bytes, uint32_t encoding);
-    std::string Bytes(const void* s);       // "" for nil
+    std::string Bytes(const void* s);  // "" for nil
     uint32_t Encoding(const void* s);
     StringRec* Convert(StringRec* s, uint32_t encoding);
 
@@ -162,23 +192,23 @@ public:
     void* NewObject(HostClass* cls);
     void* NewObject(const std::string& cls);
     HostClass* ClassOf(const void* obj);
-    char* DataOf(void* obj);                 // plugin instance data
-    void* NewMemoryBlock(int size);          // nil for a negative size
-    void* MemoryBlockOver(void* bytes);      // size unknown (-1)
+    char* DataOf(void* obj);             // plugin instance data
+    void* NewMemoryBlock(int size);      // nil for a negative size
+    void* MemoryBlockOver(void* bytes);  // size unknown (-1)
     std::string BlockBytes(void* block);
-    char* BlockData(void* block);            // its bytes
+    char* BlockData(void* block);  // its bytes
     // A new instance as the host makes one for the program ("new X"): the
     // configured limits apply and a registered constructor runs.
     void* NewInstance(const std::string& cls);
     void* NewInstance(HostClass* cls);
-    void* FolderItem(const std::string& path);   // real path
+    void* FolderItem(const std::string& path);  // real path
     void* SyntheticItem(const std::string& name, const std::string& displayName, void* parent);
     std::string PathOf(void* item);
     // Arrays and variants: types are TypeCodes (declarations.h).
     void* NewArray(int elementType, int count);
-    void SetElement(void* array, int index, const Value& v);   // takes its own reference
+    void SetElement(void* array, int index, const Value& v);  // takes its own reference
     void* NewVariant(int type, const Value& v);
-    std::vector<void*> raised;               // exceptions raised, references held by the host
+    std::vector<void*> raised;  // exceptions raised, references held by the host
 
     // ---- references: the ledger (ledger.cpp) --------------------------------
     void Lock(const void* h);
@@ -187,11 +217,11 @@ public:
     // keeps it alive.
     void StoreHandle(void* slot, void* handle);
     void Unlock(const void* h);
-    int RefCount(const void* h) const;       // -1 for unknown or released
+    int RefCount(const void* h) const;  // -1 for unknown or released
     bool Alive(const void* h) const;
     uint64_t Mark() const { return serial_; }
     std::vector<Leak> LiveSince(uint64_t mark) const;
-    std::vector<Violation> violations;       // in the order seen
+    std::vector<Violation> violations;  // in the order seen
     // Every fault since a point: the records made after `mark` still alive
     // (Leaked), then violations from `firstViolation` on.
     std::vector<Violation> Faults(uint64_t mark = 0, size_t firstViolation = 0) const;
@@ -206,11 +236,11 @@ public:
         std::string what;
     };
     Entry* Check(const void* h, const char* who);
-    bool CountCall(int index);               // a row of entrypoints.def; false: the configured failure
+    bool CountCall(int index);  // a row of entrypoints.def; false: the configured failure
     void ReleaseNow(void* h);
     std::map<const void*, Entry> ledger;
 
-private:
+  private:
     void Destroy(void* h);
     void DrainDestructions();
     void Bury(void* h, Entry& e);
@@ -219,8 +249,8 @@ private:
     Config config_;
     Registry registry_;
     std::map<std::string, int> lookups_;
-    std::vector<int> callCounts_;            // by row of entrypoints.def
-    std::map<std::string, std::unique_ptr<HostClass>> classes_;   // by lower-case name
+    std::vector<int> callCounts_;                                // by row of entrypoints.def
+    std::map<std::string, std::unique_ptr<HostClass>> classes_;  // by lower-case name
     std::vector<void*> pendingDestroy_;
     bool destroying_ = false;
     uint64_t serial_ = 0;

@@ -7,26 +7,26 @@
 namespace emu {
 
 struct FolderPayload {
-    std::string path;            // real item: its absolute path
+    std::string path;  // real item: its absolute path
     bool synthetic = false;
     std::string name, displayName;
-    void* parent = nullptr;      // synthetic item: its parent (one reference)
+    void* parent = nullptr;  // synthetic item: its parent (one reference)
 };
 
 struct BlockPayload {
     char* data = nullptr;
-    int32_t size = 0;            // -1: size unknown (made from a pointer)
+    int32_t size = 0;  // -1: size unknown (made from a pointer)
     bool owned = false;
 };
 
 struct ArrayPayload {
-    int type = 0;                // element type, a TypeCode
+    int type = 0;  // element type, a TypeCode
     int count = 0;
 };
 
 struct VariantPayload {
-    int type = 0;                // a TypeCode
-    Value value;                 // Handle values hold one reference
+    int type = 0;  // a TypeCode
+    Value value;   // Handle values hold one reference
 };
 
 struct ExceptionPayload {
@@ -39,7 +39,10 @@ void PushDouble(std::vector<uint32_t>& words, double d);
 // leave it.
 inline uint32_t BooleanWord(bool b) { return 0xA5A5A500u | (b ? 1u : 0u); }
 
-template <class T> T* PayloadOf(void* obj) { return (T*)((ObjectHeader*)obj)->payload; }
+template <class T>
+T* PayloadOf(void* obj) {
+    return (T*)((ObjectHeader*)obj)->payload;
+}
 int ElementSize(int type);  // bytes of an array element of a TypeCode (objects.cpp)
 // A folder item's property by lower-case name (folderitems.cpp); no value
 // for a name it lacks.

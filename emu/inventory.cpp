@@ -16,17 +16,29 @@ struct InventoryStyle {
     const char *classes, *cls, *property, *method, *sharedMethod, *destructor;
 };
 const InventoryStyle kListing = {
-    "global methods ({count}):\n", "  {n}. {decl}\n",
-    "extension methods ({count}):\n", "", "  {name}.{decl}\n",
-    "classes ({count}):\n", "  {name}  data {size} bytes\n",
-    "    property {name} as {type}  ({access}{detail})\n", "    method {decl}\n", "    shared method {decl}\n",
+    "global methods ({count}):\n",
+    "  {n}. {decl}\n",
+    "extension methods ({count}):\n",
+    "",
+    "  {name}.{decl}\n",
+    "classes ({count}):\n",
+    "  {name}  data {size} bytes\n",
+    "    property {name} as {type}  ({access}{detail})\n",
+    "    method {decl}\n",
+    "    shared method {decl}\n",
     "    destructor\n",
 };
 const InventoryStyle kMarkdown = {
-    "| # | Global method |\n|---|---|\n", "| {n} | `{decl}` |\n",
-    "", "\n| Extension method of {name} |\n|---|\n", "| `{decl}` |\n",
-    "", "\n| {name} | Type | Access |\n|---|---|---|\n",
-    "| property `{name}` | {type} | {access} |\n", "| method `{decl}` | | |\n", "| shared method `{decl}` | | |\n",
+    "| # | Global method |\n|---|---|\n",
+    "| {n} | `{decl}` |\n",
+    "",
+    "\n| Extension method of {name} |\n|---|\n",
+    "| `{decl}` |\n",
+    "",
+    "\n| {name} | Type | Access |\n|---|---|---|\n",
+    "| property `{name}` | {type} | {access} |\n",
+    "| method `{decl}` | | |\n",
+    "| shared method `{decl}` | | |\n",
     "| destructor | | |\n",
 };
 
@@ -35,7 +47,10 @@ std::string Fill(const char* text, const std::map<std::string, std::string>& fie
     for (const char* p = text; *p;) {
         const char* close = *p == '{' ? strchr(p, '}') : nullptr;
         auto it = close ? fields.find(std::string(p + 1, close)) : fields.end();
-        if (it == fields.end()) { out += *p++; continue; }
+        if (it == fields.end()) {
+            out += *p++;
+            continue;
+        }
         out += it->second;
         p = close + 1;
     }
@@ -66,8 +81,10 @@ std::string DescribeRegistry(Host& host, Inventory format) {
             const PropertyDef& p = c->properties[i];
             std::string detail = p.setter != nullptr && p.setter != direct ? ", custom setter" : "";
             if (p.getter != direct) detail += ", custom getter";
-            out += Fill(st.property, {{"name", p.name}, {"type", p.type},
-                                      {"access", p.setter == nullptr ? "read-only" : "read/write"}, {"detail", detail}});
+            out += Fill(st.property, {{"name", p.name},
+                                      {"type", p.type},
+                                      {"access", p.setter == nullptr ? "read-only" : "read/write"},
+                                      {"detail", detail}});
         }
         for (uint32_t i = 0; i < c->methodCount; ++i) out += Fill(st.method, {{"decl", c->methods[i].declaration}});
         for (uint32_t i = 0; i < c->sharedMethodCount; ++i)

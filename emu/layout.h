@@ -37,8 +37,8 @@ struct PropertyDef {
     const char* name;
     const char* type;
     uint32_t flags;
-    void* getter;   // (void*)-1: direct read
-    void* setter;   // (void*)-1: direct write, null: read-only
+    void* getter;  // (void*)-1: direct read
+    void* setter;  // (void*)-1: direct write, null: read-only
     uint32_t param;
     uint32_t reserved1[3];
 };
@@ -82,7 +82,7 @@ struct ObjectHeader {
     struct HostClass* cls;
     void* storage;
     uint32_t serial;
-    void* payload;   // host-side data of host classes
+    void* payload;  // host-side data of host classes
 };
 static_assert(offsetof(ObjectHeader, storage) == 8, "");
 

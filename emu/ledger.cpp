@@ -74,20 +74,21 @@ std::vector<Leak> Host::LiveSince(uint64_t mark) const {
 std::vector<Violation> Host::Faults(uint64_t mark, size_t firstViolation) const {
     std::vector<Violation> out;
     for (const Leak& l : LiveSince(mark)) out.push_back({Violation::Leaked, "", l.what});
-    if (firstViolation < violations.size()) out.insert(out.end(), violations.begin() + (long)firstViolation, violations.end());
+    if (firstViolation < violations.size())
+        out.insert(out.end(), violations.begin() + (long)firstViolation, violations.end());
     return out;
 }
 
 // The texts reports have always shown.
 std::string Violation::Message() const {
     switch (kind) {
-    case Leaked: return "leaked: " + what;
-    case OverReleased: return "released more often than locked: " + what;
-    case UsedAfterRelease: return who + ": used after release: " + what;
-    case UnknownHandle: return who + ": unknown handle";
-    case WrongKind: return who + " given " + what;
-    case OutOfBounds: return who + ": " + what + " out of bounds";
-    case Other: break;
+        case Leaked: return "leaked: " + what;
+        case OverReleased: return "released more often than locked: " + what;
+        case UsedAfterRelease: return who + ": used after release: " + what;
+        case UnknownHandle: return who + ": unknown handle";
+        case WrongKind: return who + " given " + what;
+        case OutOfBounds: return who + ": " + what + " out of bounds";
+        case Other: break;
     }
     return who.empty() ? what : who + ": " + what;
 }
@@ -117,8 +118,7 @@ void Host::Destroy(void* h) {
         ObjectHeader* o = (ObjectHeader*)h;
         HostClass* cls = o->cls;
         if (cls->kind == kPluginObject) {
-            if (cls->def != nullptr && cls->def->destructor != nullptr)
-                ((void (*)(void*))cls->def->destructor)(h);
+            if (cls->def != nullptr && cls->def->destructor != nullptr) ((void (*)(void*))cls->def->destructor)(h);
         } else {
             DestroyPayload(*this, o);
         }

@@ -67,15 +67,14 @@ void* Host::NewInstance(HostClass* cls) {
         --lim->second;
     }
     switch (cls->kind) {
-    case kFolderItem: return FolderItem("/");
-    case kMemoryBlock: return NewMemoryBlock(0);
-    case kArray: return NewArray(kIntegerType, 0);
-    case kVariant: return NewVariant(kNilType, Value());
-    default: break;
+        case kFolderItem: return FolderItem("/");
+        case kMemoryBlock: return NewMemoryBlock(0);
+        case kArray: return NewArray(kIntegerType, 0);
+        case kVariant: return NewVariant(kNilType, Value());
+        default: break;
     }
     ObjectHeader* o = (ObjectHeader*)NewObject(cls);
-    if (cls->kind == kPluginObject && cls->def && cls->def->constructor)
-        ((void (*)(void*))cls->def->constructor)(o);
+    if (cls->kind == kPluginObject && cls->def && cls->def->constructor) ((void (*)(void*))cls->def->constructor)(o);
     return o;
 }
 
@@ -83,53 +82,53 @@ void* Host::NewInstance(const std::string& cls) { return NewInstance(FindClass(c
 
 int ElementSize(int type) {
     switch (type) {
-    case kInt64Type: case kDoubleType: return 8;
-    case kBooleanType: return 1;
-    default: return 4;
+        case kInt64Type:
+        case kDoubleType: return 8;
+        case kBooleanType: return 1;
+        default: return 4;
     }
 }
 
 void DestroyPayload(Host& host, ObjectHeader* o) {
     switch (o->cls->kind) {
-    case kFolderItem: {
-        FolderPayload* p = (FolderPayload*)o->payload;
-        if (p->parent) host.Unlock(p->parent);
-        delete p;
-        break;
-    }
-    case kMemoryBlock: {
-        BlockPayload* p = (BlockPayload*)o->payload;
-        if (p->owned) free(p->data);
-        delete p;
-        break;
-    }
-    case kArray: {
-        ArrayPayload* p = (ArrayPayload*)o->payload;
-        if (p->type == kStringType || p->type == kObjectType) {
-            for (int i = 0; i < p->count; ++i) {
-                void* h;
-                memcpy(&h, (char*)o->storage + 4 * i, 4);
-                if (h) host.Unlock(h);
-            }
+        case kFolderItem: {
+            FolderPayload* p = (FolderPayload*)o->payload;
+            if (p->parent) host.Unlock(p->parent);
+            delete p;
+            break;
         }
-        free(o->storage);
-        delete p;
-        break;
-    }
-    case kVariant: {
-        VariantPayload* p = (VariantPayload*)o->payload;
-        if (p->value.kind == Value::Handle && p->value.h) host.Unlock(p->value.h);
-        delete p;
-        break;
-    }
-    case kException: {
-        ExceptionPayload* p = (ExceptionPayload*)o->payload;
-        if (p && p->message) host.Unlock(p->message);
-        delete p;
-        break;
-    }
-    default:
-        break;
+        case kMemoryBlock: {
+            BlockPayload* p = (BlockPayload*)o->payload;
+            if (p->owned) free(p->data);
+            delete p;
+            break;
+        }
+        case kArray: {
+            ArrayPayload* p = (ArrayPayload*)o->payload;
+            if (p->type == kStringType || p->type == kObjectType) {
+                for (int i = 0; i < p->count; ++i) {
+                    void* h;
+                    memcpy(&h, (char*)o->storage + 4 * i, 4);
+                    if (h) host.Unlock(h);
+                }
+            }
+            free(o->storage);
+            delete p;
+            break;
+        }
+        case kVariant: {
+            VariantPayload* p = (VariantPayload*)o->payload;
+            if (p->value.kind == Value::Handle && p->value.h) host.Unlock(p->value.h);
+            delete p;
+            break;
+        }
+        case kException: {
+            ExceptionPayload* p = (ExceptionPayload*)o->payload;
+            if (p && p->message) host.Unlock(p->message);
+            delete p;
+            break;
+        }
+        default: break;
     }
     o->payload = nullptr;
 }
@@ -185,14 +184,15 @@ void Host::SetElement(void* array, int index, const Value& v) {
     ArrayPayload* p = (ArrayPayload*)o->payload;
     char* at = (char*)o->storage + (size_t)ElementSize(p->type) * (size_t)index;
     switch (p->type) {
-    case kInt64Type: memcpy(at, &v.l, 8); break;
-    case kDoubleType: memcpy(at, &v.d, 8); break;
-    case kBooleanType: *at = v.b; break;
-    case kStringType: case kObjectType: {
-        StoreHandle(at, v.h);
-        break;
-    }
-    default: memcpy(at, &v.i, 4); break;
+        case kInt64Type: memcpy(at, &v.l, 8); break;
+        case kDoubleType: memcpy(at, &v.d, 8); break;
+        case kBooleanType: *at = v.b; break;
+        case kStringType:
+        case kObjectType: {
+            StoreHandle(at, v.h);
+            break;
+        }
+        default: memcpy(at, &v.i, 4); break;
     }
 }
 

@@ -20,56 +20,62 @@ Value Host::GetProp(void* obj, const std::string& name) {
     if (c == nullptr) return Value();
     std::string n = Lower(name);
     switch (c->kind) {
-    case kPluginObject: {
-        const PropertyDef* p = Property(c->name, name);
-        if (!p) return Value();
-        Type k = Classify(p->type).type;
-        const char* at = DataOf(obj) + p->param;
-        if (p->getter != kDirect) {
-            std::vector<uint32_t> w = {(uint32_t)(uintptr_t)obj, p->param};
-            return CallWords(p->getter, w, p->type);
+        case kPluginObject: {
+            const PropertyDef* p = Property(c->name, name);
+            if (!p) return Value();
+            Type k = Classify(p->type).type;
+            const char* at = DataOf(obj) + p->param;
+            if (p->getter != kDirect) {
+                std::vector<uint32_t> w = {(uint32_t)(uintptr_t)obj, p->param};
+                return CallWords(p->getter, w, p->type);
+            }
+            switch (k) {
+                case Type::Boolean: return Value::B(*at != 0);
+                case Type::Double: {
+                    double d;
+                    memcpy(&d, at, 8);
+                    return Value::D(d);
+                }
+                case Type::String: {
+                    void* s;
+                    memcpy(&s, at, 4);
+                    if (s) Lock(s);  // the reader gets a reference of its own
+                    return Value::H(s);
+                }
+                default: {
+                    int32_t i;
+                    memcpy(&i, at, 4);
+                    return Value::I(i);
+                }
+            }
         }
-        switch (k) {
-        case Type::Boolean: return Value::B(*at != 0);
-        case Type::Double: { double d; memcpy(&d, at, 8); return Value::D(d); }
-        case Type::String: {
-            void* s;
-            memcpy(&s, at, 4);
-            if (s) Lock(s);  // the reader gets a reference of its own
-            return Value::H(s);
+        case kFolderItem: return FolderItemProperty(*this, obj, n);
+        case kVariant: {
+            VariantPayload* p = PayloadOf<VariantPayload>(obj);
+            if (n == "type") return Value::I(p->type);
+            if (n == "integervalue") return Value::I(p->value.kind == Value::Int ? p->value.i : (int32_t)p->value.l);
+            if (n == "longvalue") return Value::L(p->value.kind == Value::Int ? p->value.i : p->value.l);
+            if (n == "doublevalue") return Value::D(p->value.d);
+            if (n == "stringvalue" || n == "objectvalue") {
+                bool wantString = n == "stringvalue";
+                void* h = p->value.kind == Value::Handle ? p->value.h : nullptr;
+                auto it = ledger.find(h);
+                if (!h || it == ledger.end() || it->second.object == wantString) return Value::H(nullptr);
+                Lock(h);
+                return Value::H(h);
+            }
+            return Value();
         }
-        default: { int32_t i; memcpy(&i, at, 4); return Value::I(i); }
+        case kException: {
+            if (n != "message") return Value();
+            ExceptionPayload* p = PayloadOf<ExceptionPayload>(obj);
+            if (p->message) Lock(p->message);
+            return Value::H(p->message);
         }
-    }
-    case kFolderItem:
-        return FolderItemProperty(*this, obj, n);
-    case kVariant: {
-        VariantPayload* p = PayloadOf<VariantPayload>(obj);
-        if (n == "type") return Value::I(p->type);
-        if (n == "integervalue") return Value::I(p->value.kind == Value::Int ? p->value.i : (int32_t)p->value.l);
-        if (n == "longvalue") return Value::L(p->value.kind == Value::Int ? p->value.i : p->value.l);
-        if (n == "doublevalue") return Value::D(p->value.d);
-        if (n == "stringvalue" || n == "objectvalue") {
-            bool wantString = n == "stringvalue";
-            void* h = p->value.kind == Value::Handle ? p->value.h : nullptr;
-            auto it = ledger.find(h);
-            if (!h || it == ledger.end() || it->second.object == wantString) return Value::H(nullptr);
-            Lock(h);
-            return Value::H(h);
-        }
-        return Value();
-    }
-    case kException: {
-        if (n != "message") return Value();
-        ExceptionPayload* p = PayloadOf<ExceptionPayload>(obj);
-        if (p->message) Lock(p->message);
-        return Value::H(p->message);
-    }
-    case kMemoryBlock:
-        if (n == "size") return Value::I(PayloadOf<BlockPayload>(obj)->size);
-        return Value();
-    default:
-        return Value();
+        case kMemoryBlock:
+            if (n == "size") return Value::I(PayloadOf<BlockPayload>(obj)->size);
+            return Value();
+        default: return Value();
     }
 }
 
@@ -98,13 +104,13 @@ void Host::SetProp(void* obj, const std::string& name, const Value& v) {
     }
     char* at = DataOf(obj) + p->param;
     switch (k) {
-    case Type::Boolean: *at = v.b ? 1 : 0; break;
-    case Type::Double: memcpy(at, &v.d, 8); break;
-    case Type::String: {
-        StoreHandle(at, v.h);
-        break;
-    }
-    default: memcpy(at, &v.i, 4); break;
+        case Type::Boolean: *at = v.b ? 1 : 0; break;
+        case Type::Double: memcpy(at, &v.d, 8); break;
+        case Type::String: {
+            StoreHandle(at, v.h);
+            break;
+        }
+        default: memcpy(at, &v.i, 4); break;
     }
 }
 

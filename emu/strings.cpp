@@ -46,13 +46,13 @@ namespace {
 
 const char* IconvName(uint32_t enc) {
     switch (enc) {
-    case kMacRoman: return "MACINTOSH";
-    case kUTF16: return "UTF-16LE";
-    case kWindows: return "CP1252";
-    case kASCII: return "ASCII";
-    case kUTF8: return "UTF-8";
-    case kUTF32: return "UTF-32LE";
-    default: return nullptr;
+        case kMacRoman: return "MACINTOSH";
+        case kUTF16: return "UTF-16LE";
+        case kWindows: return "CP1252";
+        case kASCII: return "ASCII";
+        case kUTF8: return "UTF-8";
+        case kUTF32: return "UTF-32LE";
+        default: return nullptr;
     }
 }
 

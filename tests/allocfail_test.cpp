@@ -22,14 +22,25 @@ namespace {
 // was compiled into: an inlined helper counts for its caller), with what
 // reaches it or, for none, why nothing registered does.
 const std::map<std::string, const char*> kSites = {
-    {"BitwiseXORStringBytes", "XOR"}, {"BuildFromUTF32", "UTF-32 clone"}, {"InitUTF8", "path"},
-    {"AppendBytes", "path"}, {"DisplayPathTKZ", "path"}, {"UnixFilePath", "working directory"},
-    {"MyListAppendAfter", "decoders"}, {"Read", "Read"},
+    {"BitwiseXORStringBytes", "XOR"},
+    {"BuildFromUTF32", "UTF-32 clone"},
+    {"InitUTF8", "path"},
+    {"AppendBytes", "path"},
+    {"DisplayPathTKZ", "path"},
+    {"UnixFilePath", "working directory"},
+    {"MyListAppendAfter", "decoders"},
+    {"Read", "Read"},
     {"MyListAppend", nullptr},  // the decoders append after their tail
     // The other builders, and rbText's UTF-16, UTF-32 and array forms: no
     // registered method asks for them.
-    {"InitASCII", nullptr}, {"InitBinary", nullptr}, {"Init", nullptr}, {"Add", nullptr}, {"Reserve", nullptr},
-    {"rbText::ConvertUTF16", nullptr}, {"rbText::ConvertUTF32", nullptr}, {"rbText::GetWValues", nullptr},
+    {"InitASCII", nullptr},
+    {"InitBinary", nullptr},
+    {"Init", nullptr},
+    {"Add", nullptr},
+    {"Reserve", nullptr},
+    {"rbText::ConvertUTF16", nullptr},
+    {"rbText::ConvertUTF32", nullptr},
+    {"rbText::GetWValues", nullptr},
     {"rbText::GetCValues", nullptr},
 };
 
@@ -56,12 +67,16 @@ std::vector<std::string> AllocatingFunctions() {
     std::vector<uintptr_t> calls;
     for (std::string l; std::getline(code, l);)
         for (const char* callee : {"<malloc@plt>", "<calloc@plt>", "<realloc@plt>", "<strdup@plt>", "<strndup@plt>"})
-            if (l.find("\tcall ") != std::string::npos && l.find(callee) != std::string::npos) calls.push_back(std::stoul(l, nullptr, 16));
+            if (l.find("\tcall ") != std::string::npos && l.find(callee) != std::string::npos)
+                calls.push_back(std::stoul(l, nullptr, 16));
     return Functions(calls);
 }
 
 // A call, and whether its answer was the method's failure value.
-struct Case { const char* what; std::function<bool(tkz::Session&)> failedAnswer; };
+struct Case {
+    const char* what;
+    std::function<bool(tkz::Session&)> failedAnswer;
+};
 
 }  // namespace
 
@@ -80,13 +95,29 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
     // A decoder that loses an entry answers a list of one run of the two.
     auto one = [](tkz::Session& s, const Value& v) { return v.h && s.host.GetProp(v.h, "Count").i == 1; };
     const Case cases[] = {
-        {"XOR", [](tkz::Session& s) { return !s.Call("BitwiseXORStringBytesTKZ", {Value::H(s.Str("abcdef")), Value::I(32)}).h; }},
-        {"UTF-32 clone", [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(utf32, emu::kUTF32))}).h; }},
-        {"path", [&](tkz::Session& s) { return !s.Method(chain, "FolderItem", "DisplayPathTKZ", {Value::H(s.Str("/"))}).h; }},
-        {"Mac decoder", [&](tkz::Session& s) { return one(s, s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(mac, emu::kRaw))})); }},
-        {"Windows decoder", [&](tkz::Session& s) { return one(s, s.Call("DecompileWinStyleDataTKZ", {Value::H(s.Str("ab")), Value::H(s.Str("\x01\x05\x02\x06"))})); }},
+        {"XOR",
+         [](tkz::Session& s) {
+             return !s.Call("BitwiseXORStringBytesTKZ", {Value::H(s.Str("abcdef")), Value::I(32)}).h;
+         }},
+        {"UTF-32 clone",
+         [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(utf32, emu::kUTF32))}).h; }},
+        {"path",
+         [&](tkz::Session& s) { return !s.Method(chain, "FolderItem", "DisplayPathTKZ", {Value::H(s.Str("/"))}).h; }},
+        {"Mac decoder",
+         [&](tkz::Session& s) {
+             return one(s,
+                        s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(mac, emu::kRaw))}));
+         }},
+        {"Windows decoder",
+         [&](tkz::Session& s) {
+             return one(
+                 s, s.Call("DecompileWinStyleDataTKZ", {Value::H(s.Str("ab")), Value::H(s.Str("\x01\x05\x02\x06"))}));
+         }},
         {"Read", [](tkz::Session& s) { return !s.Method(nullptr, "StdinTKZ", "Read", {Value::I(5)}).h; }},
-        {"working directory", [](tkz::Session& s) { return !s.Call("SetCurrentWorkingDirectoryTKZ", {Value::H(s.Own(s.host.FolderItem(TKZ_BUILD_DIR)))}).b; }},
+        {"working directory",
+         [](tkz::Session& s) {
+             return !s.Call("SetCurrentWorkingDirectoryTKZ", {Value::H(s.Own(s.host.FolderItem(TKZ_BUILD_DIR)))}).b;
+         }},
     };
     int runs = 0;
     for (const Case& c : cases) {
@@ -105,7 +136,8 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
             for (const emu::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
             s.host.violations.clear();
             for (auto& [block, b] : allochook::Live())
-                if (!before.count(block)) ADD_FAILURE() << "a block of " << b.size << " bytes of the plugin left behind";
+                if (!before.count(block))
+                    ADD_FAILURE() << "a block of " << b.size << " bytes of the plugin left behind";
             if (!failed || ::testing::Test::HasFailure()) break;
         }
     }

@@ -23,7 +23,10 @@ bool busy = false;  // set while our own bookkeeping allocates: that is not watc
 std::map<void*, Block>* live;
 std::map<uintptr_t, long>* callers;
 
-template <class F> void Unwatched(F f) { busy = true, f(), busy = false; }
+template <class F>
+void Unwatched(F f) {
+    busy = true, f(), busy = false;
+}
 
 void Untrack(void* p, bool freeing) {
     if (p == nullptr || busy || live == nullptr) return;
@@ -39,7 +42,8 @@ void Untrack(void* p, bool freeing) {
 
 // `alloc` makes the block of n bytes that `caller` asked for, unless this
 // is the watched allocation to refuse.
-template <class F> void* Allocate(uintptr_t caller, size_t n, F alloc) {
+template <class F>
+void* Allocate(uintptr_t caller, size_t n, F alloc) {
     if (busy || caller < lo || caller >= hi) return alloc();
     Unwatched([&] { ++(*callers)[caller]; });
     if (++count == failAt) return failed = true, nullptr;
@@ -75,8 +79,12 @@ const std::map<uintptr_t, long>& Callers() { return *callers; }
 
 #define CALLER ((uintptr_t)__builtin_return_address(0))
 
-extern "C" void* malloc(size_t n) { return allochook::Allocate(CALLER, n, [&] { return __libc_malloc(n); }); }
-extern "C" void* calloc(size_t k, size_t n) { return allochook::Allocate(CALLER, k * n, [&] { return __libc_calloc(k, n); }); }
+extern "C" void* malloc(size_t n) {
+    return allochook::Allocate(CALLER, n, [&] { return __libc_malloc(n); });
+}
+extern "C" void* calloc(size_t k, size_t n) {
+    return allochook::Allocate(CALLER, k * n, [&] { return __libc_calloc(k, n); });
+}
 // A refused reallocation leaves the old block as it was.
 extern "C" void* realloc(void* old, size_t n) {
     return allochook::Allocate(CALLER, n, [&] { return allochook::Untrack(old, false), __libc_realloc(old, n); });

@@ -17,7 +17,10 @@ typedef struct {
     char name[64];
 } TestCtl;
 
-static int Count(snd_ctl_ext_t* ext) { (void)ext; return 1; }
+static int Count(snd_ctl_ext_t* ext) {
+    (void)ext;
+    return 1;
+}
 
 static int List(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
     TestCtl* c = ext->private_data;
@@ -61,7 +64,10 @@ static int Write(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
     FILE* f = fopen(c->log, "a");
     (void)key;
     memcpy(c->value, value, 2 * sizeof(long));
-    if (f) { fprintf(f, "%ld %ld\n", value[0], value[1]); fclose(f); }
+    if (f) {
+        fprintf(f, "%ld %ld\n", value[0], value[1]);
+        fclose(f);
+    }
     return 1;
 }
 
@@ -96,7 +102,8 @@ SND_CTL_PLUGIN_DEFINE_FUNC(tkztest) {
         else if (strcmp(id, "max") == 0 && snd_config_get_integer(n, &v) == 0) c->max = v;
         else if (strcmp(id, "initial") == 0 && snd_config_get_integer(n, &v) == 0) c->value[0] = c->value[1] = v;
         else if (strcmp(id, "log") == 0 && snd_config_get_string(n, &s) == 0) snprintf(c->log, sizeof c->log, "%s", s);
-        else if (strcmp(id, "name") == 0 && snd_config_get_string(n, &s) == 0) snprintf(c->name, sizeof c->name, "%s", s);
+        else if (strcmp(id, "name") == 0 && snd_config_get_string(n, &s) == 0)
+            snprintf(c->name, sizeof c->name, "%s", s);
     }
     c->ext.version = SND_CTL_EXT_VERSION;
     strcpy(c->ext.id, "tkztest");

@@ -30,7 +30,12 @@ std::vector<unsigned char> Random(size_t n, unsigned seed) {
     return v;
 }
 
-struct Path { const char* name; unsigned needs; decltype(&tkz_hash32) hash; decltype(&tkz_xorwords) xorwords; };
+struct Path {
+    const char* name;
+    unsigned needs;
+    decltype(&tkz_hash32) hash;
+    decltype(&tkz_xorwords) xorwords;
+};
 const Path kPaths[] = {
     {"serial", 0, tkz_hash32_serial, tkz_xorwords_serial},
     {"sse2", kTkzPathSSE2, tkz_hash32_sse2, tkz_xorwords_sse2},
@@ -41,8 +46,8 @@ const Path kPaths[] = {
 // Every length up to `longest` at each start offset below 64 of `bytes`;
 // then every byte value at every one of the 32 lanes (block j of 256 holds
 // 167 r + j at offset r, and 167 is odd).
-void ExpectAllLengths(const Path& path, const std::vector<unsigned char>& bytes, size_t longest, const std::string& what,
-                      const int32_t* table = nullptr) {
+void ExpectAllLengths(const Path& path, const std::vector<unsigned char>& bytes, size_t longest,
+                      const std::string& what, const int32_t* table = nullptr) {
     for (size_t at = 0; at < 64; ++at)
         for (size_t n = 0; n <= longest && at + n <= bytes.size(); ++n)
             ASSERT_EQ(path.hash(bytes.data() + at, n), Definition(bytes.data() + at, n, table))
@@ -55,7 +60,8 @@ void ExpectAllLengths(const Path& path, const std::vector<unsigned char>& bytes,
 // The one skip that also holds under CI: a path this CPU cannot run.
 struct Kernels : ::testing::TestWithParam<Path> {
     void SetUp() override {
-        if ((tkz_cpu_paths() & GetParam().needs) != GetParam().needs) GTEST_SKIP() << GetParam().name << " path: this CPU lacks it";
+        if ((tkz_cpu_paths() & GetParam().needs) != GetParam().needs)
+            GTEST_SKIP() << GetParam().name << " path: this CPU lacks it";
     }
 };
 
@@ -74,7 +80,9 @@ TEST_P(Kernels, HashAgreesWithTheDefinitionUnderEachLocale) {
         else ASSERT_NE(setlocale(LC_ALL, loc.c_str()), nullptr) << loc;
         ExpectAllLengths(GetParam(), random, thread ? 300 : 1000, loc);
         for (size_t at : thread ? std::vector<size_t>{} : std::vector<size_t>{0, 1, 31, 33})
-            EXPECT_EQ(GetParam().hash(large.data() + at, large.size() - at), Definition(large.data() + at, large.size() - at)) << loc;
+            EXPECT_EQ(GetParam().hash(large.data() + at, large.size() - at),
+                      Definition(large.data() + at, large.size() - at))
+                << loc;
     }
     uselocale(LC_GLOBAL_LOCALE);
     freelocale(latin1);
@@ -111,11 +119,18 @@ TEST_P(Kernels, HashAgreesWithTheDefinitionUnderOtherTableShapes) {
 // The host may call with a stack aligned to 4 bytes only.
 TEST_P(Kernels, HashRunsOnAStackAlignedTo4Bytes) {
     std::vector<unsigned char> text = Random(5000, 4);
-    struct { void* fn; const unsigned char* p; size_t n; } call = {(void*)GetParam().hash, text.data() + 3, 4000};
+    struct {
+        void* fn;
+        const unsigned char* p;
+        size_t n;
+    } call = {(void*)GetParam().hash, text.data() + 3, 4000};
     uint32_t h;
-    __asm__ volatile("mov %%esp, %%esi\n\tand $-16, %%esp\n\tsub $4, %%esp\n\t"  // 4 bytes off 16 at the call
-                     "push 8(%1)\n\tpush 4(%1)\n\tcall *(%1)\n\tmov %%esi, %%esp"
-                     : "=a"(h) : "a"(&call) : "ecx", "edx", "esi", "memory", "cc");
+    __asm__ volatile(
+        "mov %%esp, %%esi\n\tand $-16, %%esp\n\tsub $4, %%esp\n\t"  // 4 bytes off 16 at the call
+        "push 8(%1)\n\tpush 4(%1)\n\tcall *(%1)\n\tmov %%esi, %%esp"
+        : "=a"(h)
+        : "a"(&call)
+        : "ecx", "edx", "esi", "memory", "cc");
     EXPECT_EQ(h, Definition(text.data() + 3, 4000));
 }
 
@@ -131,9 +146,11 @@ TEST_P(Kernels, XorAgreesWithTheDefinition) {
     };
     for (size_t n = 0; n <= 64; ++n)
         for (size_t from = 0; from < 64; ++from)
-            for (size_t to : {0, 1, 3, 4, 17, 32, 63}) ASSERT_TRUE(check(from, to, n, 0x5A)) << n << " " << from << " " << to;
+            for (size_t to : {0, 1, 3, 4, 17, 32, 63})
+                ASSERT_TRUE(check(from, to, n, 0x5A)) << n << " " << from << " " << to;
     EXPECT_TRUE(check(5, 9, (1 << 20) + 3, 0xA7)) << "1 MiB";
     EXPECT_TRUE(check(7, 2, (8 << 20) + 7, 0x01)) << "8 MiB";
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Kernels, ::testing::ValuesIn(kPaths), [](const auto& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, Kernels, ::testing::ValuesIn(kPaths),
+                         [](const auto& i) { return std::string(i.param.name); });

@@ -22,7 +22,9 @@ int Input(const std::string& bytes, bool keepOpen = false) {
     return fds[1];
 }
 
-Value Shared(tkz::Session& s, const char* m, std::vector<Value> args = {}) { return s.Method(nullptr, "StdinTKZ", m, args); }
+Value Shared(tkz::Session& s, const char* m, std::vector<Value> args = {}) {
+    return s.Method(nullptr, "StdinTKZ", m, args);
+}
 
 // Writes each string with `writer`, then flushes it or destroys it, standard
 // output going to a file; returns what reached the file (what is left
@@ -79,7 +81,8 @@ PLUGIN_TEST(Stdin, FlushDrainsAndStopsAtEndOfInput) {
 // what is still buffered.
 PLUGIN_TEST(Stdout, WritesBytesAndFlushes) {
     void* writer = s.host.NewObject("StdoutTKZ");
-    EXPECT_EQ(Written(s, writer, {s.Str(std::string("a\0b", 3), emu::kRaw), s.Str(""), nullptr, s.Str("\xC3\xA9")}, false),
-              std::string("a\0b\xC3\xA9", 5));
+    EXPECT_EQ(
+        Written(s, writer, {s.Str(std::string("a\0b", 3), emu::kRaw), s.Str(""), nullptr, s.Str("\xC3\xA9")}, false),
+        std::string("a\0b\xC3\xA9", 5));
     EXPECT_EQ(Written(s, writer, {s.Str("end")}, true), "end");
 }

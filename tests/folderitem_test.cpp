@@ -21,12 +21,16 @@ using emu::Value;
 
 namespace {
 
-
-Value Ext(tkz::Session& s, void* item, const char* m, std::vector<Value> args = {}) { return s.Method(item, "folderitem", m, args); }
+Value Ext(tkz::Session& s, void* item, const char* m, std::vector<Value> args = {}) {
+    return s.Method(item, "folderitem", m, args);
+}
 std::string Text(tkz::Session& s, const Value& v) { return v.h ? s.Bytes(v.h) : "nil"; }
 
 // Open to every user: the lock test looks at a file as one.
-std::string TempDir() { char t[] = "/tmp/tkz-items-XXXXXX"; return chmod(mkdtemp(t), 0755), t; }
+std::string TempDir() {
+    char t[] = "/tmp/tkz-items-XXXXXX";
+    return chmod(mkdtemp(t), 0755), t;
+}
 std::string MakeFile(const std::string& dir, const std::string& name, mode_t mode = 0644) {
     std::string path = dir + "/" + name;
     return std::ofstream(path) << "data", chmod(path.c_str(), mode), path;
@@ -39,16 +43,27 @@ std::string MakeFile(const std::string& dir, const std::string& name, mode_t mod
 // The path's definition is fuzz_folderitem's; here a delimiter that must be
 // converted, a real item and any depth: a chain of a million items too.
 PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
-    void* z = s.Own(s.host.SyntheticItem("z", "z", s.host.SyntheticItem("y", "y", s.host.SyntheticItem("x", "x", nullptr))));
-    struct { void* item; void* delimiter; std::string want; } rows[] = {
-        {z, s.Str("\xA7", emu::kWindows), "x\xC2\xA7y\xC2\xA7z"}, {s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
-        {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
-    for (auto& r : rows) EXPECT_EQ(tkz::Got(s, Ext(s, r.item, "DisplayPathTKZ", {Value::H(r.delimiter)}).h), tkz::Tagged(r.want, emu::kUTF8));
+    void* z =
+        s.Own(s.host.SyntheticItem("z", "z", s.host.SyntheticItem("y", "y", s.host.SyntheticItem("x", "x", nullptr))));
+    struct {
+        void* item;
+        void* delimiter;
+        std::string want;
+    } rows[] = {{z, s.Str("\xA7", emu::kWindows), "x\xC2\xA7y\xC2\xA7z"},
+                {s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
+                {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
+    for (auto& r : rows)
+        EXPECT_EQ(tkz::Got(s, Ext(s, r.item, "DisplayPathTKZ", {Value::H(r.delimiter)}).h),
+                  tkz::Tagged(r.want, emu::kUTF8));
 }
 
 // The last-dot rule is fuzz_folderitem's; empty results are nil.
 PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
-    struct Row { const char* name; const char* ext; const char* base; } rows[] = {{"a.b.c", "c", "a.b"}, {".a", "a", ""}, {"a.", "nil", "a"}};
+    struct Row {
+        const char* name;
+        const char* ext;
+        const char* base;
+    } rows[] = {{"a.b.c", "c", "a.b"}, {".a", "a", ""}, {"a.", "nil", "a"}};
     for (const Row& r : rows) {
         void* item = s.Own(s.host.SyntheticItem(r.name, r.name, nullptr));
         EXPECT_EQ(Text(s, Ext(s, item, "NameExtensionTKZ")), r.ext) << r.name;
@@ -72,7 +87,9 @@ TEST(FolderItems, UnreadableNameGivesNil) {
 // hold it) is seen, and the test leaves no lock behind.
 PLUGIN_TEST(FolderItems, LockTestSeesOtherHoldersLocks) {
     std::string dir = TempDir(), file = MakeFile(dir, "data.bin");
-    auto locked = [&](std::string path) { return Ext(s, s.Own(s.host.FolderItem(path)), "IsFileDataForkOpenReadWriteTKZ").b; };
+    auto locked = [&](std::string path) {
+        return Ext(s, s.Own(s.host.FolderItem(path)), "IsFileDataForkOpenReadWriteTKZ").b;
+    };
     EXPECT_FALSE(locked(file));
     for (int how : {LOCK_EX, LOCK_SH}) {
         int fd = open(file.c_str(), O_RDONLY);
@@ -125,7 +142,8 @@ PLUGIN_TEST(Desktop, DelaysBlockForTheirTime) {
 PLUGIN_TEST(Desktop, ConsoleCallbacks) {
     auto callback = [&](const char* m) { return (int (*)(void*, const char*, int))(uintptr_t)s.Call(m).i; };
     EXPECT_EQ((void*)callback("ReturnOutPtrTKZ"), (void*)TKZ_FN(gsdll_stdout).f);
-    EXPECT_TRUE(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17) == 17 && callback("ReturnErrPtrTKZ")(nullptr, "x", 5) == 5);
+    EXPECT_TRUE(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17) == 17 &&
+                callback("ReturnErrPtrTKZ")(nullptr, "x", 5) == 5);
     char buf[4] = "abc";
     EXPECT_EQ(((int (*)(void*, char*, int))callback("ReturnInPtrTKZ"))(nullptr, buf, 3), 0);
     EXPECT_EQ(std::string(buf), "abc");
@@ -142,7 +160,9 @@ extern "C" void* dlopen(const char* file, int mode) {
     return real(file, mode);
 }
 PLUGIN_TEST(Desktop, LibrariesAreLookedForOncePerProcess) {
-    auto tries = [](const char* lib) { return std::count_if(gOpened.begin(), gOpened.end(), [&](auto& f) { return f.find(lib) != f.npos; }); };
+    auto tries = [](const char* lib) {
+        return std::count_if(gOpened.begin(), gOpened.end(), [&](auto& f) { return f.find(lib) != f.npos; });
+    };
     for (int call : {1, 2}) {
         gOpened.clear();
         EXPECT_EQ(s.Call("GetDoubleClickIntervalTKZ").i, 0);
@@ -161,8 +181,8 @@ TEST(Desktop, DoubleClickIntervalFromGtk) {
     std::ofstream(home + "/gtkrc") << "gtk-double-click-time = 333\n";
     auto probe = [&](const std::string& rc) {
         return tkz::Shell("xvfb-run -a env -u GTK2_RC_FILES HOME=" + home + " LD_LIBRARY_PATH=" + gtk +
-                               "/usr/lib/i386-linux-gnu:" + gtk + "/lib/i386-linux-gnu " + rc +
-                               " " TKZ_BUILD_DIR "/tests/gtk_probe " TKZ_PLUGIN " 2>/dev/null; echo exit $?");
+                          "/usr/lib/i386-linux-gnu:" + gtk + "/lib/i386-linux-gnu " + rc +
+                          " " TKZ_BUILD_DIR "/tests/gtk_probe " TKZ_PLUGIN " 2>/dev/null; echo exit $?");
     };
     EXPECT_EQ(probe(""), "15\nexit 0\n") << "GTK 2's default of 250 ms";
     EXPECT_EQ(probe("GTK2_RC_FILES=" + home + "/gtkrc"), "19\nexit 0\n") << "333 ms";

@@ -35,7 +35,8 @@ emu::Config OnlyVersion() {
 
 // A call of a plugin function with junk above the low byte of its boolean's
 // stack word, as a caller may leave it.
-template <class F> Value Junk(F fn, const std::vector<uint32_t>& words, const char* result = "object") {
+template <class F>
+Value Junk(F fn, const std::vector<uint32_t>& words, const char* result = "object") {
     return emu::CallWords((void*)fn.f, words, result);
 }
 
@@ -43,7 +44,8 @@ void* gHandlerData = nullptr;
 void Handler(void* d) { gHandlerData = d; }
 
 // One element of every overload with a setter, written and read back.
-template <class T> T RoundTrip(void* array, T value) {
+template <class T>
+T RoundTrip(void* array, T value) {
     TKZ_FN_AS(REALSetArrayValue, void(REALarrayStruct*, long, T))(array, 3, value);
     T back{};
     TKZ_FN_AS(REALGetArrayValue, void(REALarrayStruct*, long, T*))(array, 3, &back);
@@ -94,7 +96,8 @@ PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
         EXPECT_TRUE(c->version == 9 && c->flags == 4 && c->constructor == nullptr) << c->name;
         EXPECT_TRUE(c->reserved0 == 0 && AllZero(c->reserved1, 9) && AllZero(c->reserved2, 2)) << c->name;
         for (uint32_t p = 0; p < c->propertyCount; ++p)
-            EXPECT_TRUE(c->properties[p].flags == 6 && c->properties[p].reserved0 == 0 && AllZero(c->properties[p].reserved1, 3));
+            EXPECT_TRUE(c->properties[p].flags == 6 && c->properties[p].reserved0 == 0 &&
+                        AllZero(c->properties[p].reserved1, 3));
         for (uint32_t m = 0; m < c->methodCount + c->sharedMethodCount; ++m) {
             const emu::MethodDef& d = m < c->methodCount ? c->methods[m] : c->sharedMethods[m - c->methodCount];
             // Every method entry carries flags 4 but the list's Style, which carries 0.
@@ -102,7 +105,8 @@ PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
             EXPECT_TRUE(d.flags == (style ? 0u : 4u) && d.reserved == 0 && d.function != nullptr) << d.declaration;
         }
     }
-    for (const emu::MethodDef* m : r.methods) EXPECT_TRUE(m->flags == 4 && m->reserved == 0 && m->function) << m->declaration;
+    for (const emu::MethodDef* m : r.methods)
+        EXPECT_TRUE(m->flags == 4 && m->reserved == 0 && m->function) << m->declaration;
 }
 
 PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Lacking({}, true)) {
@@ -156,7 +160,7 @@ PLUGIN_TEST_CFG(Wrappers, FoundEntryPointIsKeptMissingOneAskedForAgain, Lacking(
 
 PLUGIN_TEST_CFG(Wrappers, AnswerZeroWithoutEntryPointOrDoTheWorkThemselves, OnlyVersion()) {
     EXPECT_EQ(TKZ_FN(REALRegisterBackgroundTask)(Handler, 2, nullptr), -1);
-    EXPECT_EQ(TKZ_FN_AS(REALnewInstance, REALobjectStruct*(const char*))("StyleDataTKZ"), nullptr);
+    EXPECT_EQ(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"), nullptr);
     long out = 77;
     EXPECT_FALSE(TKZ_FN_AS(REALGetPropValue, bool(REALobjectStruct*, const char*, long*))(nullptr, "X", &out));
     EXPECT_EQ(out, 77) << "the output variable is left untouched";
@@ -168,12 +172,13 @@ PLUGIN_TEST_CFG(Wrappers, AnswerZeroWithoutEntryPointOrDoTheWorkThemselves, Only
 PLUGIN_TEST(Wrappers, DeparturesReshapeTheirCalls) {
     // A nil class reference answers nil without calling the host, but the
     // entry point is still looked up.
-    auto byRef = TKZ_FN_AS(REALnewInstance, REALobjectStruct*(REALclassRefStruct*));
+    auto byRef = TKZ_FN_AS(REALnewInstance, REALobjectStruct * (REALclassRefStruct*));
     EXPECT_EQ(byRef(nullptr), nullptr);
     EXPECT_TRUE(s.host.Lookups("CreateInstance") == 1 && s.Calls("CreateInstance") == 0);
     EXPECT_EQ(s.host.ClassOf(s.Own(byRef((void*)s.host.FindClass("StyleDataTKZ"))))->name, "StyleDataTKZ");
 
-    TKZ_FN_AS(REALDrawPicturePrimitive, void(REALgraphicsStruct*, REALpictureStruct*, const RB::Rect*))((void*)1, (void*)2, (void*)3);
+    TKZ_FN_AS(REALDrawPicturePrimitive, void(REALgraphicsStruct*, REALpictureStruct*, const RB::Rect*))
+    ((void*)1, (void*)2, (void*)3);
     EXPECT_EQ(s.host.recorded["REALDrawPicturePrimitive"], (std::vector<uint32_t>{1, 2, 3, 0})) << "mode 0 added";
     const char* decl = "VarType(value As Variant) As Int32";
     EXPECT_NE(TKZ_FN(REALLoadFrameworkMethod)(decl), nullptr);
@@ -194,10 +199,12 @@ PLUGIN_TEST(Arrays, ElementsThroughHostFinders) {
     EXPECT_TRUE(s.Calls("RuntimeArrayDirectGetGetProc") >= 6 && s.Calls("RuntimeArrayDirectGetSetProc") >= 5);
 }
 
-PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks, Lacking({"RuntimeArrayDirectGetGetProc", "RuntimeArrayDirectGetSetProc"})) {
+PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks,
+                Lacking({"RuntimeArrayDirectGetGetProc", "RuntimeArrayDirectGetSetProc"})) {
     ArrayRoundTrips(s);
     // The fallback is installed for good: asked once per overload.
-    EXPECT_TRUE(s.host.Lookups("RuntimeArrayDirectGetGetProc") == 5 && s.host.Lookups("RuntimeArrayDirectGetSetProc") == 5);
+    EXPECT_TRUE(s.host.Lookups("RuntimeArrayDirectGetGetProc") == 5 &&
+                s.host.Lookups("RuntimeArrayDirectGetSetProc") == 5);
 
     // An element stored over itself while the array holds its only reference
     // stays alive.
@@ -219,7 +226,8 @@ PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks, Lacking({"RuntimeArrayDirec
     // host is asked again at the next call.
     unsigned short u = 99;
     void* ints = s.Own(s.host.NewArray(2, 1));
-    for (int i = 0; i < 2; ++i) TKZ_FN_AS(REALGetArrayValue, void(REALarrayStruct*, long, unsigned short*))(ints, 0, &u);
+    for (int i = 0; i < 2; ++i)
+        TKZ_FN_AS(REALGetArrayValue, void(REALarrayStruct*, long, unsigned short*))(ints, 0, &u);
     EXPECT_EQ(u, 99);
     EXPECT_EQ(s.host.Lookups("RuntimeArrayDirectGetGetProc"), 8);
 }
@@ -240,10 +248,11 @@ PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
     s.host.config().logCalls = true;
     // An unknown class raises a NilObjectException; no message, or an empty
     // one (which builds no string), sets Message to nil.
-    struct { const char *cls, *message, *raised, *text; } rows[] = {
-        {"OutOfBoundsException", "bad index", "OutOfBoundsException", "bad index"},
-        {"NoSuchClass", nullptr, "NilObjectException", nullptr},
-        {"RuntimeException", "", "RuntimeException", nullptr}};
+    struct {
+        const char *cls, *message, *raised, *text;
+    } rows[] = {{"OutOfBoundsException", "bad index", "OutOfBoundsException", "bad index"},
+                {"NoSuchClass", nullptr, "NilObjectException", nullptr},
+                {"RuntimeException", "", "RuntimeException", nullptr}};
     for (const auto& r : rows) {
         s.host.calls.clear();
         TKZ_FN(RaiseException)(r.cls, r.message);
@@ -263,8 +272,11 @@ PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
 
 // Without any exception class nothing is raised. A block whose bytes cannot
 // be reached is given back (the ledger check at the end proves it).
-PLUGIN_TEST_CFG(HostObjects, WhatTheHostCannotGiveLeavesNothingBehind,
-                [] { emu::Config c = Lacking({"memoryBlockGetPtr"}); c.newInstanceLimit["NilObjectException"] = 0; return c; }()) {
+PLUGIN_TEST_CFG(HostObjects, WhatTheHostCannotGiveLeavesNothingBehind, [] {
+    emu::Config c = Lacking({"memoryBlockGetPtr"});
+    c.newInstanceLimit["NilObjectException"] = 0;
+    return c;
+}()) {
     TKZ_FN(RaiseException)("NoSuchClass", "m");
     EXPECT_TRUE(s.host.raised.empty() && s.Calls("RuntimeRaiseException") == 0);
     EXPECT_EQ(TKZ_FN(REALBuildMemoryblock)("hello", 5), nullptr);

@@ -25,10 +25,10 @@ void DefineAnimals(tkz::Session& s) {
 std::string UseTestMixer(const std::string& element, long max = 31, long initial = 7, long min = 0) {
     char tmpl[] = "/tmp/tkz-alsa-XXXXXX";
     std::string dir = mkdtemp(tmpl);
-    std::ofstream(dir + "/asound.conf")
-        << "ctl_type.tkztest { lib \"" TKZ_BUILD_DIR "/tests/libasound_module_ctl_tkztest.so\" }\n"
-        << "ctl.default { type tkztest min " << min << " max " << max << " initial " << initial << " log \"" << dir << "/writes\" name \""
-        << element << "\" }\n";
+    std::ofstream(dir + "/asound.conf") << "ctl_type.tkztest { lib \"" TKZ_BUILD_DIR
+                                           "/tests/libasound_module_ctl_tkztest.so\" }\n"
+                                        << "ctl.default { type tkztest min " << min << " max " << max << " initial "
+                                        << initial << " log \"" << dir << "/writes\" name \"" << element << "\" }\n";
     setenv("ALSA_CONFIG_PATH", (dir + "/asound.conf").c_str(), 1);
     return dir + "/writes";
 }
@@ -58,12 +58,25 @@ PLUGIN_TEST_CFG(StringFunctions, RefusedBlocksGiveNil, (emu::Config{.failAfter =
 // for the last digit.
 PLUGIN_TEST(Uuid, FormsOfEveryModeAndTheEndsOfTheDigits) {
     const std::string braced = "{0123ABCD-4567-89ab-CDEF-0123456789ab}", bare = braced.substr(1, 36);
-    auto valid = [&](const std::string& text, int mode) { return s.Call("ValidateUUIDTKZ", {H(s.Str(text)), Value::I(mode)}).h; };
-    struct { std::string text; int mode; bool ok; } rows[] = {
-        {braced, 0, true}, {bare, 0, false}, {bare, 1, true}, {braced, 1, false}, {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
-        {"0123ABCD456789abCDEF0123456789ab", 3, true}, {braced, 3, false}, {braced + " ", 0, false}};
-    for (auto& r : rows) EXPECT_EQ(Got(s, valid(r.text, r.mode)), r.ok ? Tagged(r.text, emu::kASCII) : "nil") << r.text << " " << r.mode;
-    for (char c : std::string("/09:@AFG`afg")) EXPECT_EQ(valid(bare.substr(0, 35) + c, 1) != nullptr, isxdigit(c) != 0) << c;
+    auto valid = [&](const std::string& text, int mode) {
+        return s.Call("ValidateUUIDTKZ", {H(s.Str(text)), Value::I(mode)}).h;
+    };
+    struct {
+        std::string text;
+        int mode;
+        bool ok;
+    } rows[] = {{braced, 0, true},
+                {bare, 0, false},
+                {bare, 1, true},
+                {braced, 1, false},
+                {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
+                {"0123ABCD456789abCDEF0123456789ab", 3, true},
+                {braced, 3, false},
+                {braced + " ", 0, false}};
+    for (auto& r : rows)
+        EXPECT_EQ(Got(s, valid(r.text, r.mode)), r.ok ? Tagged(r.text, emu::kASCII) : "nil") << r.text << " " << r.mode;
+    for (char c : std::string("/09:@AFG`afg"))
+        EXPECT_EQ(valid(bare.substr(0, 35) + c, 1) != nullptr, isxdigit(c) != 0) << c;
 }
 
 // ---- class tests ----------------------------------------------------------------
@@ -72,11 +85,20 @@ PLUGIN_TEST(ClassTests, ObjectIsA) {
     DefineAnimals(s);
     void* dog = s.New("Dog");
     void* run = s.Own(s.host.NewInstance("StyleDataTKZ"));
-    struct { void* o; void* name; bool is; } rows[] = {
-        {dog, s.Str("Animal"), true},  {dog, s.Str("Dog"), true}, {dog, s.Str("Cat"), false}, {dog, s.Str(""), false},
-        {dog, nullptr, false},         {nullptr, s.Str("Dog"), false},
+    struct {
+        void* o;
+        void* name;
+        bool is;
+    } rows[] = {
+        {dog, s.Str("Animal"), true},
+        {dog, s.Str("Dog"), true},
+        {dog, s.Str("Cat"), false},
+        {dog, s.Str(""), false},
+        {dog, nullptr, false},
+        {nullptr, s.Str("Dog"), false},
         {dog, s.Str("Animal", emu::kWindows), true},  // the name is read as UTF-8
-        {run, s.Str("StyleDataTKZ"), true}, {run, s.Str("Object"), true},
+        {run, s.Str("StyleDataTKZ"), true},
+        {run, s.Str("Object"), true},
     };
     for (auto& r : rows) EXPECT_EQ(s.Call("ObjectIsATKZ", {H(r.o), H(r.name)}).b, r.is) << "row " << &r - rows;
 }
@@ -94,12 +116,21 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
     };
     void* windowsName = s.Str("Dog", emu::kWindows);
     int conversions = s.Calls("REALConvertString");
-    struct { void* v; void* name; bool is; } rows[] = {
-        {objects({dog, cat}), s.Str("Dog"), true},     {objects({cat, dog}), s.Str("Dog"), false},
-        {objects({cat, dog}), s.Str("Animal"), true},  {objects({}), s.Str("Dog"), false},
-        {objects({nullptr, dog}), s.Str("Dog"), false}, {nullptr, s.Str("Dog"), false},
-        {objects({dog}), s.Str("Dog"), true},          {s.Own(s.host.NewArray(2, 3)), windowsName, false},
-        {s.Own(s.host.NewArray(8, 1)), windowsName, false}, {dog, windowsName, false},
+    struct {
+        void* v;
+        void* name;
+        bool is;
+    } rows[] = {
+        {objects({dog, cat}), s.Str("Dog"), true},
+        {objects({cat, dog}), s.Str("Dog"), false},
+        {objects({cat, dog}), s.Str("Animal"), true},
+        {objects({}), s.Str("Dog"), false},
+        {objects({nullptr, dog}), s.Str("Dog"), false},
+        {nullptr, s.Str("Dog"), false},
+        {objects({dog}), s.Str("Dog"), true},
+        {s.Own(s.host.NewArray(2, 3)), windowsName, false},
+        {s.Own(s.host.NewArray(8, 1)), windowsName, false},
+        {dog, windowsName, false},
         {s.Own(s.host.NewVariant(9, H(dog))), windowsName, false},
     };
     for (auto& r : rows) EXPECT_EQ(s.Call("ArrayIsATKZ", {H(r.v), H(r.name)}).b, r.is) << "row " << &r - rows;
@@ -108,7 +139,8 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
     // which a nil class would crash.
     int tests = s.Calls("RuntimeObjectIsa");
     for (void* name : {s.Str("Wolf"), s.Str(""), (void*)nullptr})
-        EXPECT_FALSE(s.Call("ObjectIsATKZ", {H(dog), H(name)}).b || s.Call("ArrayIsATKZ", {H(objects({dog})), H(name)}).b);
+        EXPECT_FALSE(s.Call("ObjectIsATKZ", {H(dog), H(name)}).b ||
+                     s.Call("ArrayIsATKZ", {H(objects({dog})), H(name)}).b);
     EXPECT_EQ(s.Calls("RuntimeObjectIsa"), tests);
 }
 
@@ -121,9 +153,11 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
 // which therefore never reach the control.
 PLUGIN_TEST(Volume, SetsMasterThroughAlsa) {
     std::string log = UseTestMixer("Master Playback Volume");
-    for (auto [percent, want] : {std::pair<double, const char*>{1.0, "31 31"}, {0.5, "15 15"}, {0, "0 0"}, {1.0, "31 31"}})
+    for (auto [percent, want] :
+         {std::pair<double, const char*>{1.0, "31 31"}, {0.5, "15 15"}, {0, "0 0"}, {1.0, "31 31"}})
         EXPECT_EQ(SetAndLastWrite(s, log, percent), want) << percent;
-    for (double percent : {100.0, -0.5, (double)NAN, 1e300}) EXPECT_EQ(SetAndLastWrite(s, log, percent), "31 31") << percent;
+    for (double percent : {100.0, -0.5, (double)NAN, 1e300})
+        EXPECT_EQ(SetAndLastWrite(s, log, percent), "31 31") << percent;
 }
 
 // The largest control range: a product that fits 32 bits once truncated is
@@ -142,7 +176,8 @@ PLUGIN_TEST(Volume, FullRangeProductIsSentAsIs) {
 // and the minimum plays no part.
 PLUGIN_TEST(Volume, MinimumOfTheRangePlaysNoPart) {
     std::string log = UseTestMixer("Master Playback Volume", 40, 7, -20);
-    for (auto [percent, want] : {std::pair<double, const char*>{0.5, "20 20"}, {0, "0 0"}, {-0.25, "-10 -10"}, {1, "40 40"}})
+    for (auto [percent, want] :
+         {std::pair<double, const char*>{0.5, "20 20"}, {0, "0 0"}, {-0.25, "-10 -10"}, {1, "40 40"}})
         EXPECT_EQ(SetAndLastWrite(s, log, percent), want) << percent;
 }
 

@@ -7,13 +7,20 @@
 
 #include <gtest/gtest-spi.h>
 
-
 TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
-    const struct { const char* fault; void (*body)(tkz::Session&); } cases[] = {
+    const struct {
+        const char* fault;
+        void (*body)(tkz::Session&);
+    } cases[] = {
         {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", emu::kUTF8); }},
-        {"used after release", [](tkz::Session& s) { auto unlock = TKZ_FN(REALUnlockString); unlock(s.Str("x")); }},
+        {"used after release",
+         [](tkz::Session& s) {
+             auto unlock = TKZ_FN(REALUnlockString);
+             unlock(s.Str("x"));
+         }},
         {"used after release", [](tkz::Session& s) { s.host.Unlock(s.New("Object")); }},
-        {"used after release", [](tkz::Session& s) {  // through an entry point
+        {"used after release",
+         [](tkz::Session& s) {  // through an entry point
              void* str = s.host.NewString("gone", emu::kUTF8);
              s.host.Unlock(str);
              TKZ_FN(REALLockString)(str);
@@ -28,13 +35,15 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
 TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
     for (int past = 0; past <= (int)tkz::kSanitized; ++past) {
         std::string out;
-        int rc = emu::RunChild([past] {
-            emu::Host host;
-            emu::StringRec* s = host.NewString("abc", emu::kUTF8);
-            if (!past) host.Unlock(s);
-            volatile char c = s->buffer[past ? s->length + 2 : 1];
-            return (void)c, 0;  // the read is what must fail
-        }, &out);
+        int rc = emu::RunChild(
+            [past] {
+                emu::Host host;
+                emu::StringRec* s = host.NewString("abc", emu::kUTF8);
+                if (!past) host.Unlock(s);
+                volatile char c = s->buffer[past ? s->length + 2 : 1];
+                return (void)c, 0;  // the read is what must fail
+            },
+            &out);
         EXPECT_NE(rc, 0) << out;
         if (past) EXPECT_NE(out.find("heap-buffer-overflow"), std::string::npos) << out;
     }
@@ -58,7 +67,7 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     for (emu::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
     EXPECT_TRUE(offsets.size() == 5 && offsets.count(0) == 0);
     // A new plugin instance is zero-filled data at its class's offset.
-    void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct*(const char*))("StyleDataTKZ"));
+    void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"));
     const char* data = s.host.DataOf(o);
     EXPECT_EQ(data - (const char*)o, (long)s.host.FindClass("StyleDataTKZ")->dataOffset);
     EXPECT_EQ(std::string(data, 96), std::string(96, '\0'));

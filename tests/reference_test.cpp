@@ -39,8 +39,10 @@ bool Matches(const std::string& want, const std::string& got) {
 std::string RunExample(const std::string& code, const std::string& dir) {
     std::ofstream(dir + "/example.bas") << code;
     int status = 0;
-    std::string out = tkz::Shell("cd / && LC_ALL=C ALSA_CONFIG_PATH=" + dir + "/asound.conf " TKZ_BUILD_DIR
-                                 "/tkzhost " TKZ_PLUGIN " " + dir + "/example.bas 2>" + dir + "/stderr </dev/null", &status);
+    std::string out = tkz::Shell("cd / && LC_ALL=C ALSA_CONFIG_PATH=" + dir +
+                                     "/asound.conf " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " + dir +
+                                     "/example.bas 2>" + dir + "/stderr </dev/null",
+                                 &status);
     return status == 0 ? out : out + "(exit " + std::to_string(status) + ": " + Slurp(dir + "/stderr") + ")";
 }
 
@@ -68,7 +70,8 @@ PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
     std::vector<tkzhost::Member> members = tkzhost::Members(s.host);
     int entries = 0, examples = 0;
     for (const tkzhost::Member& m : members)
-        if (!tkzhost::EntryFor(ref, m)) ADD_FAILURE() << "no entry for " << m.heading << ": " << m.kind << " `" << m.declaration << "`";
+        if (!tkzhost::EntryFor(ref, m))
+            ADD_FAILURE() << "no entry for " << m.heading << ": " << m.kind << " `" << m.declaration << "`";
     for (const tkzhost::Section& e : ref) {
         if (e.declarations.empty()) continue;
         ++entries, examples += (int)e.examples.size();
@@ -84,7 +87,8 @@ PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
             if (!callback && x.output.find(kAddress) != std::string::npos)
                 ADD_FAILURE() << where << ": only the callback addresses may write " << kAddress;
     }
-    std::printf("registered: %zu members and classes; %d entries with %d examples\n", members.size(), entries, examples);
+    std::printf("registered: %zu members and classes; %d entries with %d examples\n", members.size(), entries,
+                examples);
 }
 
 // Each example of the reference and of the README, run as a reader runs it,
@@ -92,16 +96,19 @@ PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
 TEST(Reference, EveryExamplePrintsItsOutput) {
     std::string dir = testing::TempDir() + "tkz-reference";
     tkz::Shell("rm -rf " + dir + " && mkdir -p " + dir);
-    std::ofstream(dir + "/asound.conf")
-        << "ctl_type.tkztest { lib \"" TKZ_BUILD_DIR "/tests/libasound_module_ctl_tkztest.so\" }\n"
-        << "ctl.default { type tkztest max 31 initial 7 log \"" << dir << "/writes\" }\n";
+    std::ofstream(dir + "/asound.conf") << "ctl_type.tkztest { lib \"" TKZ_BUILD_DIR
+                                           "/tests/libasound_module_ctl_tkztest.so\" }\n"
+                                        << "ctl.default { type tkztest max 31 initial 7 log \"" << dir
+                                        << "/writes\" }\n";
     int run = 0;
     for (const char* file : {"docs/reference.md", "README.md"})
         for (const tkzhost::Section& s : tkzhost::ParseReference(Slurp(TKZ_SOURCE_DIR "/" + std::string(file))))
             for (const tkzhost::Example& x : s.examples) {
                 std::string got = RunExample(x.code, dir), diff = FirstDifference(x.output, got);
                 if (!diff.empty())
-                    ADD_FAILURE() << file << ":" << x.line << " (" << s.heading << "): " << diff << "\nthe whole output:\n" << got;
+                    ADD_FAILURE() << file << ":" << x.line << " (" << s.heading << "): " << diff
+                                  << "\nthe whole output:\n"
+                                  << got;
                 ++run;
             }
     EXPECT_GE(run, 90);
@@ -121,6 +128,7 @@ PLUGIN_TEST(Reference, HelpPrintsTheEntries) {
     ASSERT_EQ(run.Run("help", &out, &error), tkzhost::Interpreter::Done);
     EXPECT_NE(out.find("  Strings and memory blocks:\n    GetHash32TKZ,"), std::string::npos) << out;
     EXPECT_EQ(out.find("Not in the reference"), std::string::npos) << out;
-    std::string other = tkz::Shell(TKZ_BUILD_DIR "/tkzhost " TKZ_BUILD_DIR "/tests/libleaky_plugin.so -e 'help FineTKZ' 2>&1");
+    std::string other =
+        tkz::Shell(TKZ_BUILD_DIR "/tkzhost " TKZ_BUILD_DIR "/tests/libleaky_plugin.so -e 'help FineTKZ' 2>&1");
     EXPECT_EQ(other, "FineTKZ(x as integer) as integer  (global method)\n");
 }

@@ -31,8 +31,10 @@ std::string Props(tkz::Session& s, void* o, const std::string& want) {
         char hex[16];
         snprintf(hex, sizeof hex, "&h%X", (unsigned)v.i);
         out += (out.empty() ? "" : " ") + name + "=" +
-               (v.kind == Value::Bool ? std::to_string(v.b) : v.kind == Value::Handle ? (v.h ? s.Bytes(v.h) : "nil")
-                : name == "TextColor" ? hex : std::to_string(v.i));
+               (v.kind == Value::Bool     ? std::to_string(v.b)
+                : v.kind == Value::Handle ? (v.h ? s.Bytes(v.h) : "nil")
+                : name == "TextColor"     ? hex
+                                          : std::to_string(v.i));
     }
     return out;
 }
@@ -72,11 +74,17 @@ PLUGIN_TEST(StyleData, SettersKeepColourAndFontConsistent) {
     EXPECT_PROPS(run, "Red=4626 Green=13364 Blue=22102 ColorAvailable=1");
     s.host.SetProp(run, "TextColor", Value::I((int32_t)0xFF000000));
     EXPECT_PROPS(run, "TextColor=&hFF000000 Red=0 Green=0 Blue=0");
-    struct { int red, green, blue; const char* color; } rows[] = {
-        {0xFFFF, 0x8000, 0xFF, "&hFF8000"}, {0x10000, 0, 0, "&h1000000"}, {0, 0x1FF00, 0, "&h1FF00"},
-        {0, 0, 0x1FF00, "&h1FF"}, {-1, 0x8000, 0xFF, "&hFFFF8000"}};
+    struct {
+        int red, green, blue;
+        const char* color;
+    } rows[] = {{0xFFFF, 0x8000, 0xFF, "&hFF8000"},
+                {0x10000, 0, 0, "&h1000000"},
+                {0, 0x1FF00, 0, "&h1FF00"},
+                {0, 0, 0x1FF00, "&h1FF"},
+                {-1, 0x8000, 0xFF, "&hFFFF8000"}};
     for (auto& r : rows) {
-        for (auto [field, v] : {std::pair{"Red", r.red}, {"Green", r.green}, {"Blue", r.blue}}) s.host.SetProp(run, field, Value::I(v));
+        for (auto [field, v] : {std::pair{"Red", r.red}, {"Green", r.green}, {"Blue", r.blue}})
+            s.host.SetProp(run, field, Value::I(v));
         EXPECT_PROPS(run, std::string("TextColor=") + r.color);
     }
     // The Boolean style fields leave Style alone.
@@ -125,16 +133,23 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     std::string lowBits = worked, allBits = worked;
     lowBits[12] = 5, lowBits[13] = 0;  // the style bits are the high byte of the word
     allBits[13] = 0x55, allBits[21] = 1;
-    struct { bool mac; std::string text, styles, want; } rows[] = {
+    struct {
+        bool mac;
+        std::string text, styles, want;
+    } rows[] = {
         {true, "Hello", lowBits, "Count=1 | Style=0 Bold=0"},
-        {true, "Hello", allBits, "Count=1 | Style=85 Bold=1 Italic=0 Underline=1 Outline=0 Shadow=1 Condense=0 Extend=1 "
-                                 "TextHeight=12 FontID=3 TextSize=12 Red=65535 Green=32768 Blue=256 TextColor=&hFF8001"},
-        {true, std::string(257, 'x'), Table(2, Rec(0) + Rec(256)), "Count=2 | TextOffset=0 TextLength=256 | TextOffset=256 TextLength=1"},
+        {true, "Hello", allBits,
+         "Count=1 | Style=85 Bold=1 Italic=0 Underline=1 Outline=0 Shadow=1 Condense=0 Extend=1 "
+         "TextHeight=12 FontID=3 TextSize=12 Red=65535 Green=32768 Blue=256 TextColor=&hFF8001"},
+        {true, std::string(257, 'x'), Table(2, Rec(0) + Rec(256)),
+         "Count=2 | TextOffset=0 TextLength=256 | TextOffset=256 TextLength=1"},
         {true, "Hello", Table(1, Rec(0, 0xFFFF) + Rec(2)), "Count=1 | FontID=65535 Text=Hello"},
         {false, "Hi", Hex("01 05"),
-         "Count=1 | Bold=1 Italic=0 Style=1 TextSize=5 Text=H TextLength=1 FontAvailable=0 ColorAvailable=0 TextColor=&h0"},
-        {false, "Hi", Hex("1B 04 53 61 6E 73 FF 01 80 0A"), "Count=1 | Italic=1 Underline=0 Style=3 FontAvailable=1 Blue=257 "
-                                                          "Green=32896 ColorAvailable=1 TextSize=10 FontID=0 TextHeight=0"},
+         "Count=1 | Bold=1 Italic=0 Style=1 TextSize=5 Text=H TextLength=1 FontAvailable=0 ColorAvailable=0 "
+         "TextColor=&h0"},
+        {false, "Hi", Hex("1B 04 53 61 6E 73 FF 01 80 0A"),
+         "Count=1 | Italic=1 Underline=0 Style=3 FontAvailable=1 Blue=257 "
+         "Green=32896 ColorAvailable=1 TextSize=10 FontID=0 TextHeight=0"},
         {false, "Hi", Hex("08 00 07"), "Count=1 | FontName=nil FontAvailable=0 ColorAvailable=0 TextSize=7"},
         {false, "Hi", Hex("E5 05"), "Count=1 | Style=5 Italic=0 Underline=1 ColorAvailable=0"},
         {false, "Hi", Hex("01 05 08 09 41 42"), "Count=2 | FontName=nil Text=H | FontName=AB Text=i"},
@@ -155,7 +170,8 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
 PLUGIN_TEST(StyleDataList, StyleByIndex) {
     void* list = s.Call("DecompileWinStyleDataTKZ", {H(s.Str("abc")), H(s.Str(Hex("00 01 00 02 00 03"), emu::kRaw))}).h;
     std::string order;
-    for (int i : {1, 3, 2, 0, 4, -1, 1}) order += Style(s, list, i) ? Props(s, Style(s, list, i), "Text") + " " : "nil ";
+    for (int i : {1, 3, 2, 0, 4, -1, 1})
+        order += Style(s, list, i) ? Props(s, Style(s, list, i), "Text") + " " : "nil ";
     EXPECT_EQ(order, "Text=a Text=c Text=b nil nil nil Text=a ");
     s.host.SetProp(list, "Count", Value::I(1));
     EXPECT_RUNS(list, "Count=1 | Text=a | Text=b | Text=c");  // Count does not decide which entries exist
@@ -187,8 +203,10 @@ PLUGIN_TEST(StyleDataList, AppendRefusesNil) {
 // build: what was made is given back (the ledger checks it).
 PLUGIN_TEST(StyleDataList, RefusedObjectsAreSkippedAndNothingLeaks) {
     auto decode = [&](bool mac, const std::string& text, const std::string& styles) {
-        return s.Call(mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ",
-                      {H(s.Str(text)), H(s.Str(styles, emu::kRaw))}).h;
+        return s
+            .Call(mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ",
+                  {H(s.Str(text)), H(s.Str(styles, emu::kRaw))})
+            .h;
     };
     auto& limit = s.host.config().newInstanceLimit;
     limit["StyleDataTKZ"] = 2;

@@ -70,12 +70,12 @@ std::string Shell(const std::string& command, int* status = nullptr);
 
 // Under CI a missing prerequisite fails the test instead of skipping it.
 bool InCI();
-#define TKZ_REQUIRE(cond, what)                                                   \
-    do {                                                                          \
-        if (!(cond)) {                                                            \
+#define TKZ_REQUIRE(cond, what)                                                  \
+    do {                                                                         \
+        if (!(cond)) {                                                           \
             if (::tkz::InCI()) FAIL() << "prerequisite missing in CI: " << what; \
-            GTEST_SKIP() << "prerequisite missing: " << what;                     \
-        }                                                                         \
+            GTEST_SKIP() << "prerequisite missing: " << what;                    \
+        }                                                                        \
     } while (0)
 
 // ---- the plugin's own functions and data, by their declarations in src/ ----
@@ -99,10 +99,15 @@ P Arg(B&& b) {
     else return std::forward<B>(b);
 }
 
-template <class F> struct Fn;
-template <class R, class... A> struct Fn<R (*)(A...)> {
+template <class F>
+struct Fn;
+template <class R, class... A>
+struct Fn<R (*)(A...)> {
     R (*f)(A...);
-    template <class... B> R operator()(B&&... b) const { return f(Arg<A>(std::forward<B>(b))...); }
+    template <class... B>
+    R operator()(B&&... b) const {
+        return f(Arg<A>(std::forward<B>(b))...);
+    }
     // The parameters as a mangled symbol spells them: "FvE" around them in
     // the type's own name (a nested name's class first, in `outer`).
     static std::string Params(const std::string& of, size_t from) { return of.substr(from, of.size() - from - 1); }
@@ -113,19 +118,24 @@ template <class R, class... A> struct Fn<R (*)(A...)> {
     static Fn Find(const char* name) { return {(R(*)(A...))Exported(Symbol(name), name)}; }
 };
 // A member, or a constructor ("C1") or destructor ("D1").
-template <class C, class R, class... A> struct Fn<R (C::*)(A...)> : Fn<R (*)(C*, A...)> {
+template <class C, class R, class... A>
+struct Fn<R (C::*)(A...)> : Fn<R (*)(C*, A...)> {
     static Fn<R (*)(C*, A...)> Find(const char* name) {
-        std::string t = typeid(void (C::*)(A...)).name(), c = typeid(C*).name() + 1;  // "M" class "Fv" ... "E"
+        std::string t = typeid(void(C::*)(A...)).name(), c = typeid(C*).name() + 1;  // "M" class "Fv" ... "E"
         bool special = strlen(name) == 2 && (name[0] == 'C' || name[0] == 'D') && name[1] == '1';
         std::string unqualified = special ? name : std::to_string(strlen(name)) + name;
         return {(R(*)(C*, A...))Exported("_ZN" + c + unqualified + "E" + Fn<R (*)(C*, A...)>::Params(t, c.size() + 3))};
     }
 };
-template <class C, class... A> auto Constructor() {
+template <class C, class... A>
+auto Constructor() {
     static_assert(std::is_constructible_v<C, A...>, "no such constructor");
     return Fn<void (C::*)(A...)>::Find("C1");
 }
-template <class C> auto Destructor() { return Fn<void (C::*)()>::Find("D1"); }
+template <class C>
+auto Destructor() {
+    return Fn<void (C::*)()>::Find("D1");
+}
 
 }  // namespace tkz
 
@@ -136,8 +146,8 @@ template <class C> auto Destructor() { return Fn<void (C::*)()>::Find("D1"); }
 #define TKZ_DATA(x) ((decltype(&x))::tkz::Exported(#x))
 
 // A test whose body runs in a fresh host; `s` is the Session.
-#define PLUGIN_TEST_CFG(suite, name, config)                                     \
-    static void suite##_##name##_Body(::tkz::Session& s);                       \
-    TEST(suite, name) { ::tkz::RunFresh(config, suite##_##name##_Body); }       \
+#define PLUGIN_TEST_CFG(suite, name, config)                              \
+    static void suite##_##name##_Body(::tkz::Session& s);                 \
+    TEST(suite, name) { ::tkz::RunFresh(config, suite##_##name##_Body); } \
     static void suite##_##name##_Body([[maybe_unused]] ::tkz::Session& s)
 #define PLUGIN_TEST(suite, name) PLUGIN_TEST_CFG(suite, name, ::emu::Config())

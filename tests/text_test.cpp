@@ -16,14 +16,18 @@ namespace {
 
 std::string U16(const std::u16string& units) { return std::string((const char*)units.data(), 2 * units.size()); }
 // The first n units of a zero-terminated block.
-template <class T> std::vector<T> Units(const T* p, size_t n) { return std::vector<T>(p, p + n); }
+template <class T>
+std::vector<T> Units(const T* p, size_t n) {
+    return std::vector<T>(p, p + n);
+}
 
 // An rbText in test memory, poisoned first (the constructor must set every
 // field), made and destroyed by the plugin.
 #define RB(f) TKZ_MEMBER(rbText, f)
 struct Text {
     alignas(rbText) unsigned char raw[sizeof(rbText)];
-    template <class T> explicit Text(T* from) {
+    template <class T>
+    explicit Text(T* from) {
         memset(raw, 0xCC, sizeof raw);
         tkz::Constructor<rbText, T*>()(*this, from);
     }
@@ -47,16 +51,25 @@ PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
     const std::string hEuro = Tagged(U16({0x48, 0x20AC}), emu::kUTF16), whole = Tagged("abcdef", emu::kASCII);
     auto max = TKZ_FN(CString2RBmax);
     auto fast = TKZ_FN(REALConvertStringFast);
-    auto unicode16 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct*(const unsigned short*));
-    auto unicode32 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct*(const wchar_t*));
+    auto unicode16 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const unsigned short*));
+    auto unicode32 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const wchar_t*));
     auto got = [&](REALstringStruct* str) { return Got(s, s.Own(str)); };
-    struct { std::string got, want; } rows[] = {
-        {got(max("abcdef", emu::kASCII, 3)), Tagged("abc", emu::kASCII)}, {got(max("abcdef", emu::kASCII, 0)), whole},
-        {got(max("abcdef", emu::kASCII, 10)), whole}, {got(max("abcdef", emu::kASCII, -1)), whole},
-        {got(max("", emu::kASCII, 5)), "nil"}, {got(max(nullptr, emu::kASCII, 5)), "nil"},
-        {got(unicode16(u16)), hEuro}, {got(unicode16(none)), "nil"}, {got(unicode32(u32)), hEuro},
-        {got(unicode32(nullptr)), "nil"}, {got(fast(ascii, emu::kUTF16)), Tagged(U16(u"plain"), emu::kUTF16)},
-        {got(fast(s.Str("\xC3\xA9"), emu::kWindows)), Tagged("\xE9", emu::kWindows)}, {got(fast(nullptr, emu::kUTF8)), "nil"},
+    struct {
+        std::string got, want;
+    } rows[] = {
+        {got(max("abcdef", emu::kASCII, 3)), Tagged("abc", emu::kASCII)},
+        {got(max("abcdef", emu::kASCII, 0)), whole},
+        {got(max("abcdef", emu::kASCII, 10)), whole},
+        {got(max("abcdef", emu::kASCII, -1)), whole},
+        {got(max("", emu::kASCII, 5)), "nil"},
+        {got(max(nullptr, emu::kASCII, 5)), "nil"},
+        {got(unicode16(u16)), hEuro},
+        {got(unicode16(none)), "nil"},
+        {got(unicode32(u32)), hEuro},
+        {got(unicode32(nullptr)), "nil"},
+        {got(fast(ascii, emu::kUTF16)), Tagged(U16(u"plain"), emu::kUTF16)},
+        {got(fast(s.Str("\xC3\xA9"), emu::kWindows)), Tagged("\xE9", emu::kWindows)},
+        {got(fast(nullptr, emu::kUTF8)), "nil"},
         {got(TKZ_FN(GetFolderItemPathWithSystemEncoding)(s.Own(s.host.FolderItem("/tmp/caf\xC3\xA9")))),
          Tagged("/tmp/caf\xC3\xA9", emu::kUTF8)},
     };
@@ -73,7 +86,8 @@ PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged,
     s.host.config().logCalls = true;
     auto build = TKZ_FN(REALBuildUnicodeString);
     EXPECT_TRUE(build(nullptr, 3, emu::kUTF8) == nullptr && build("abc", 0, emu::kUTF8) == nullptr);
-    EXPECT_TRUE(build("abc", -1, emu::kUTF8) == nullptr && TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr) == nullptr);
+    EXPECT_TRUE(build("abc", -1, emu::kUTF8) == nullptr &&
+                TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr) == nullptr);
     EXPECT_TRUE(s.host.calls.empty());
     EXPECT_EQ(Got(s, s.Own(build("abc", 3, emu::kUTF8))), Tagged("abc", emu::kRaw));
 }
@@ -165,9 +179,15 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
 // Our choice for non-empty Mac OS Roman and UTF-8 text: single-byte exactly
 // when every byte is 7-bit.
 PLUGIN_TEST(RbText, IsANSIFollowsTagAndBytes) {
-    struct { const char* bytes; uint32_t enc; bool ansi; } rows[] = {
-        {"abc", emu::kUTF8, true}, {"\xC3\xA9", emu::kUTF8, false}, {"\x8E", emu::kMacRoman, false},
-        {"\xE9", emu::kWindows, true}, {"ab", emu::kUTF16, false}};
+    struct {
+        const char* bytes;
+        uint32_t enc;
+        bool ansi;
+    } rows[] = {{"abc", emu::kUTF8, true},
+                {"\xC3\xA9", emu::kUTF8, false},
+                {"\x8E", emu::kMacRoman, false},
+                {"\xE9", emu::kWindows, true},
+                {"ab", emu::kUTF16, false}};
     for (auto& r : rows) EXPECT_EQ(RB(IsANSI)(Text(S(s.Str(r.bytes, r.enc)))), r.ansi) << r.bytes << " " << r.enc;
 }
 
@@ -178,7 +198,9 @@ PLUGIN_TEST(RbText, IsANSIFollowsTagAndBytes) {
 // Finished or freed, the builder is closed.
 PLUGIN_TEST(Builders, InitAndGrowth) {
     auto add = TKZ_FN_AS(AddString, void(AsciiStringHandle&, const char*));
-    auto finish = [&](AsciiStringHandle& b) { return s.Own(TKZ_FN_AS(Finish, REALstringStruct*(AsciiStringHandle&))(b)); };
+    auto finish = [&](AsciiStringHandle& b) {
+        return s.Own(TKZ_FN_AS(Finish, REALstringStruct * (AsciiStringHandle&))(b));
+    };
     AsciiStringHandle b{};
     EXPECT_FALSE(TKZ_FN(InitUTF8)(b, -1));
     EXPECT_TRUE(b.data == nullptr && b.length == 0 && b.capacity == 0);
@@ -199,7 +221,8 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
 // Every kind of append; a copy leaves the builder open, clearing empties it.
 PLUGIN_TEST(Builders, EachInitTagsItsEncoding) {
     auto binary = TKZ_FN(AddBinary);
-    for (auto [init, enc] : {std::pair{TKZ_FN(InitUTF8), emu::kUTF8}, {TKZ_FN(InitASCII), emu::kASCII}, {TKZ_FN(InitBinary), emu::kRaw}}) {
+    for (auto [init, enc] :
+         {std::pair{TKZ_FN(InitUTF8), emu::kUTF8}, {TKZ_FN(InitASCII), emu::kASCII}, {TKZ_FN(InitBinary), emu::kRaw}}) {
         AsciiStringHandle b{};
         ASSERT_TRUE(init(b, 4));
         TKZ_FN_AS(Add, void(AsciiStringHandle&, const char*))(b, "amp");
@@ -209,7 +232,8 @@ PLUGIN_TEST(Builders, EachInitTagsItsEncoding) {
             EXPECT_EQ(Got(s, s.Own(TKZ_FN(CopyString)(b))), Tagged(std::string("&amp;\0\1!", 8), enc));
         TKZ_FN(ClearData)(b);
         TKZ_FN_AS(AddString, void(AsciiStringHandle&, const char*))(b, "x");
-        EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct*(AsciiStringHandle&))(b))), Tagged("x", enc)) << enc;
+        EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct * (AsciiStringHandle&))(b))), Tagged("x", enc))
+            << enc;
     }
 }
 
@@ -224,7 +248,7 @@ PLUGIN_TEST(Builders, UnicodeBuilder) {
     TKZ_FN_AS(AddString, void(UnicodeStringHandle&, const short*, int))(b, units, 2);
     TKZ_FN_AS(Add, void(UnicodeStringHandle&, const char*))(b, "lt");
     TKZ_FN_AS(AddString, void(UnicodeStringHandle&, const char*))(b, "\x80\xE9");
-    EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct*(UnicodeStringHandle&))(b))),
+    EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct * (UnicodeStringHandle&))(b))),
               Tagged(U16({0x20AC, 'x', 'y', 0x41, 0xFFFF, '&', 'l', 't', ';', 0x20AC, 0xE9}), emu::kUTF16));
     ASSERT_TRUE(init(b, 2));
     TKZ_FN_AS(Free, void(UnicodeStringHandle&))(b);

@@ -20,7 +20,10 @@
 
 namespace {
 
-struct Result { std::string out; int status; };
+struct Result {
+    std::string out;
+    int status;
+};
 
 std::string Quote(const std::string& s) {
     std::string q = "'";
@@ -32,11 +35,14 @@ std::string Quote(const std::string& s) {
 // output unless dropped.
 Result Sh(const std::string& command, bool withErrors = true) {
     Result r;
-    r.out = tkz::Shell("bash -c " + Quote("export LC_ALL=C.UTF-8; " + command) + (withErrors ? " 2>&1" : " 2>/dev/null") +
-                       " </dev/null", &r.status);
+    r.out = tkz::Shell("bash -c " + Quote("export LC_ALL=C.UTF-8; " + command) +
+                           (withErrors ? " 2>&1" : " 2>/dev/null") + " </dev/null",
+                       &r.status);
     return r;
 }
-Result Tool(const std::string& args, bool withErrors = true) { return Sh(TKZ_BUILD_DIR "/tkzhost " + args, withErrors); }
+Result Tool(const std::string& args, bool withErrors = true) {
+    return Sh(TKZ_BUILD_DIR "/tkzhost " + args, withErrors);
+}
 std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
 
 int Count(const std::string& text, const std::string& what) {
@@ -53,18 +59,28 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
     std::string dir = testing::TempDir() + "tkzhost-files", plugin = TKZ_PLUGIN " ";
     Sh("rm -rf " + dir + " && mkdir -p " + dir + " && printf 'print 1\\nx\\0y' > " + dir +
        "/nul.bas && printf 'print 1\\n\\x01\\xff' > " + dir + "/bad.bas");
-    struct { std::string args; int status; const char* message; } rows[] = {
+    struct {
+        std::string args;
+        int status;
+        const char* message;
+    } rows[] = {
         {"/no/such/plugin.so", 1, "tkzhost: cannot load /no/such/plugin.so"},
-        {TKZ_BUILD_DIR "/tests/libclash.so", 1, "has no REALPluginMain"}, {"", 2, "tkzhost: no PLUGIN given\n"},
-        {"--frobnicate", 2, "tkzhost: unknown option --frobnicate\n"}, {plugin + "-x", 2, "tkzhost: unknown option -x\n"},
-        {plugin + "-e", 2, "tkzhost: -e needs a statement\n"}, {"--reference", 2, "tkzhost: --reference takes one PLUGIN\n"},
-        {plugin + dir, 1, "is a folder, not a script\n"}, {plugin + dir + "/none.bas", 1, "none.bas: No such file or directory\n"},
+        {TKZ_BUILD_DIR "/tests/libclash.so", 1, "has no REALPluginMain"},
+        {"", 2, "tkzhost: no PLUGIN given\n"},
+        {"--frobnicate", 2, "tkzhost: unknown option --frobnicate\n"},
+        {plugin + "-x", 2, "tkzhost: unknown option -x\n"},
+        {plugin + "-e", 2, "tkzhost: -e needs a statement\n"},
+        {"--reference", 2, "tkzhost: --reference takes one PLUGIN\n"},
+        {plugin + dir, 1, "is a folder, not a script\n"},
+        {plugin + dir + "/none.bas", 1, "none.bas: No such file or directory\n"},
         {plugin + dir + "/nul.bas", 1, "nul.bas:2:2: not a text script: byte \\x00\n"},
         {plugin + dir + "/bad.bas", 1, "bad.bas:2:2: not a text script: byte \\xFF\n"},
         {plugin + "- < " + dir + "/bad.bas", 1, "1\ntkzhost: (stdin):2:2: not a text script: byte \\xFF\n"},
-        {plugin + "-e 'print 1' -e 'print GetHash32TKZ(1)'", 1, "1\ntkzhost: (-e 2):1:7: argument 1 (s) of GetHash32TKZ "
-                                                              "must be a string, not 1 (GetHash32TKZ(s as string) as integer)\n"},
-        {plugin + TKZ_SOURCE_DIR "/examples/tour.bas > /dev/full", 1, "tkzhost: cannot write standard output: No space left on device\n"},
+        {plugin + "-e 'print 1' -e 'print GetHash32TKZ(1)'", 1,
+         "1\ntkzhost: (-e 2):1:7: argument 1 (s) of GetHash32TKZ "
+         "must be a string, not 1 (GetHash32TKZ(s as string) as integer)\n"},
+        {plugin + TKZ_SOURCE_DIR "/examples/tour.bas > /dev/full", 1,
+         "tkzhost: cannot write standard output: No space left on device\n"},
     };
     for (auto& row : rows) {
         Result r = Tool(row.args);
@@ -123,13 +139,18 @@ PLUGIN_TEST(Tkzhost, ErrorsNameThePlace) {
 // statement's error), a crash ends the run with 128 + the signal.
 TEST(Tkzhost, ReportsThePluginsFaults) {
     std::string leaky = TKZ_BUILD_DIR "/tests/libleaky_plugin.so";
-    struct { std::string args; int status; std::vector<std::string> shown; } rows[] = {
+    struct {
+        std::string args;
+        int status;
+        std::vector<std::string> shown;
+    } rows[] = {
         {"-e 'print FineTKZ(1)'", 0, {"2\n"}},
         {"-e 'x = LeakTKZ' -e 'print x'", 3, {"\"returned\"", "leaked: string", "\"forgotten\""}},
         {"-e 's = \"mine\"' -e 'OverReleaseTKZ(s)'", 3, {"used after release"}},
         {"-e 'x = LeakTKZ' -e 'print 1 2'", 1, {"unexpected text", "leaked: string"}},  // 1 wins over 3
         {"-e 'print FineTKZ(1)' -e '  CrashTKZ'",
-         128 + SIGSEGV, {"2\ntkzhost: (-e 2):1:3: the plugin crashed: SIGSEGV (segmentation fault)\n"}},
+         128 + SIGSEGV,
+         {"2\ntkzhost: (-e 2):1:3: the plugin crashed: SIGSEGV (segmentation fault)\n"}},
     };
     for (auto& row : rows) {
         Result r = Tool(leaky + " " + row.args);
@@ -144,15 +165,17 @@ TEST(Tkzhost, StressFindsEachFault) {
     std::string leaky = TKZ_BUILD_DIR "/tests/libleaky_plugin.so", expect = testing::TempDir() + "crash.expect";
     Result r = Tool("--stress " + leaky);
     EXPECT_EQ(r.status, 4) << r.out;
-    for (const char* text : {"leaked: LeakTKZ: string", "over-released: OverReleaseTKZ(\"A\")",
-                             "FineTKZ(x as integer) as integer: 5 calls\n  CrashTKZ: 1 call\n    crash: CrashTKZ: SIGSEGV"})
+    for (const char* text :
+         {"leaked: LeakTKZ: string", "over-released: OverReleaseTKZ(\"A\")",
+          "FineTKZ(x as integer) as integer: 5 calls\n  CrashTKZ: 1 call\n    crash: CrashTKZ: SIGSEGV"})
         EXPECT_NE(r.out.find(text), std::string::npos) << text << "\n" << r.out;
     std::ofstream(expect) << "crash CrashTKZ -- it crashes\n";
     Result refused = Tool("--stress " + leaky + " --expect " + expect);
     EXPECT_EQ(refused.status, 2);
     EXPECT_NE(refused.out.find("crash.expect:1: only a time-out may be expected"), std::string::npos) << refused.out;
     // Members may be left out, as the summary says.
-    std::ofstream(expect) << "skip CrashTKZ -- it crashes\nskip LeakTKZ -- it leaks\nskip OverReleaseTKZ -- it over-releases\n";
+    std::ofstream(expect)
+        << "skip CrashTKZ -- it crashes\nskip LeakTKZ -- it leaks\nskip OverReleaseTKZ -- it over-releases\n";
     Result skipped = Tool("--stress " + leaky + " --expect " + expect);
     EXPECT_EQ(skipped.status, 0) << skipped.out;
     EXPECT_NE(skipped.out.find("not called: CrashTKZ -- it crashes\n"), std::string::npos) << skipped.out;
@@ -163,9 +186,14 @@ TEST(Tkzhost, StressFindsEachFault) {
 // ends the run without a word, and the plugin folds case under the
 // environment's character-type locale.
 TEST(Tkzhost, TakesInputAndOutputAsOtherToolsDo) {
-    std::string bom = testing::TempDir() + "bom.bas", hash = " -e 'print GetHash32TKZ(&b\"C9\"), GetHash32TKZ(&b\"E9\")'";
+    std::string bom = testing::TempDir() + "bom.bas",
+                hash = " -e 'print GetHash32TKZ(&b\"C9\"), GetHash32TKZ(&b\"E9\")'";
     std::ofstream(bom) << "\xEF\xBB\xBFprint 1\n";
-    struct { std::string command; const char* out; int status; } rows[] = {
+    struct {
+        std::string command;
+        const char* out;
+        int status;
+    } rows[] = {
         {"printf '\\xEF\\xBB\\xBFprint 2\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN, "2\n", 0},
         {TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " + bom, "1\n", 0},
         {"set -o pipefail; " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " TKZ_SOURCE_DIR "/examples/tour.bas | head -1",
@@ -194,8 +222,9 @@ TEST(Tkzhost, RunsArgumentsInOrder) {
     EXPECT_EQ(Sh("chmod +x " + dir + "/two.bas && " + dir + "/two.bas").out, "2\n3\n");
     EXPECT_EQ(Tool(TKZ_PLUGIN " -e exit -e 'print 1'").out, "");
     EXPECT_NE(Tool(TKZ_PLUGIN " -e help").out.find("Statements, one per line"), std::string::npos);
-    Result piped = Sh("printf 'r = StdinTKZ.ReadInteger(n)\\nprint r, n\\nfeed(\"7 8\")\\nr = StdinTKZ.ReadInteger(n)\\n"
-                      "print r, n\\n12\\nprint StdinTKZ.ReadInteger(n), n\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " -");
+    Result piped =
+        Sh("printf 'r = StdinTKZ.ReadInteger(n)\\nprint r, n\\nfeed(\"7 8\")\\nr = StdinTKZ.ReadInteger(n)\\n"
+           "print r, n\\n12\\nprint StdinTKZ.ReadInteger(n), n\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " -");
     EXPECT_EQ(piped.status, 0) << piped.out;
     EXPECT_EQ(piped.out, "-1, 0\n1, 7\n1, 8\n");
 }
@@ -254,9 +283,30 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
     for (auto& [statement, message] : Errors()) seeds.push_back(statement);
     std::mt19937 rng{20261206};
     auto pick = [&](size_t n) { return (size_t)(rng() % (n ? n : 1)); };
-    static const std::string pieces[] = {"(", ")", ",", ".", "=", "-", "\"", "&h", "&b\"", "'", " ", "1e", "9999999999",
-                                         ".5", "new ", "print ", "\xC3\xA9", "\xFF", std::string(1, '\0'), "x", "_", "\t",
-                                         "nil", "&hFFFFFFFF"};
+    static const std::string pieces[] = {"(",
+                                         ")",
+                                         ",",
+                                         ".",
+                                         "=",
+                                         "-",
+                                         "\"",
+                                         "&h",
+                                         "&b\"",
+                                         "'",
+                                         " ",
+                                         "1e",
+                                         "9999999999",
+                                         ".5",
+                                         "new ",
+                                         "print ",
+                                         "\xC3\xA9",
+                                         "\xFF",
+                                         std::string(1, '\0'),
+                                         "x",
+                                         "_",
+                                         "\t",
+                                         "nil",
+                                         "&hFFFFFFFF"};
     const char* env = getenv("TKZ_PARSE_MUTANTS");
     for (long k = 0, count = env ? atol(env) : 5000; k < count; ++k) {
         std::string line = seeds[pick(seeds.size())];
@@ -264,16 +314,22 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
             size_t at = pick(line.size() + 1);
             const std::string& other = seeds[pick(seeds.size())];
             switch (pick(5)) {
-            case 0: line.insert(at, pieces[pick(std::size(pieces))]); break;
-            case 1: line.erase(at, pick(6)); break;
-            case 2: if (at < line.size()) line[at] = (char)rng(); break;
-            case 3: line.insert(at, other, pick(other.size() + 1)); break;
-            case 4: line.assign(pick(40), ' '); for (char& c : line) c = (char)(32 + pick(95)); break;
+                case 0: line.insert(at, pieces[pick(std::size(pieces))]); break;
+                case 1: line.erase(at, pick(6)); break;
+                case 2:
+                    if (at < line.size()) line[at] = (char)rng();
+                    break;
+                case 3: line.insert(at, other, pick(other.size() + 1)); break;
+                case 4:
+                    line.assign(pick(40), ' ');
+                    for (char& c : line) c = (char)(32 + pick(95));
+                    break;
             }
         }
         tkzhost::Statement st;
         if (!tkzhost::Parse(line, &st, &error))
-            ASSERT_TRUE(!error.message.empty() && error.col >= 1 && error.col <= (int)line.size() + 1) << error.col << ": " << line;
+            ASSERT_TRUE(!error.message.empty() && error.col >= 1 && error.col <= (int)line.size() + 1)
+                << error.col << ": " << line;
         std::string l = emu::Lower(line);
         if (k < 2000 && l.find("sleep") == std::string::npos && l.find("delay") == std::string::npos &&
             l.find("setsound") == std::string::npos && l.find("setcurrent") == std::string::npos)
@@ -294,8 +350,10 @@ struct Terminal {
     Terminal(const std::string& home, const char* locale, const std::vector<std::string>& args) {
         pid = forkpty(&master, nullptr, nullptr, nullptr);
         if (pid != 0) return;
-        for (auto [name, value] : {std::pair<const char*, std::string>{"TERM", "xterm"}, {"HOME", home},
-                                   {"XDG_STATE_HOME", home + "/state"}, {"LC_ALL", locale}})
+        for (auto [name, value] : {std::pair<const char*, std::string>{"TERM", "xterm"},
+                                   {"HOME", home},
+                                   {"XDG_STATE_HOME", home + "/state"},
+                                   {"LC_ALL", locale}})
             setenv(name, value.c_str(), 1);
         std::vector<const char*> argv = {"tkzhost", TKZ_PLUGIN};
         for (const std::string& a : args) argv.push_back(a.c_str());
@@ -348,31 +406,78 @@ TEST(Tkzhost, ThePromptOnATerminal) {
         int status = 0;
         const char* locale = "C.UTF-8";
     } rows[] = {
-        {"PLUGIN alone opens the prompt", false, {}, {{"help\r", 1}, {"quit\r", 0}},
+        {"PLUGIN alone opens the prompt",
+         false,
+         {},
+         {{"help\r", 1}, {"quit\r", 0}},
          {"tkzhost " TKZ_VERSION " with " TKZ_PLUGIN " (89 members): help lists them, quit or Ctrl-D leaves.\r\n",
           "Statements, one per line", "The plugin's members (help NAME for one):"}},
-        {"Home and End, Alt+key, Alt+Enter, Ctrl-W, Ctrl-K", false, {},
-         {{"rint 1\x1b[1~p\x1b[4~2\r", 1}, {"nt 3\x1bOHpri\x1bOF4\r", 1}, {"int 5\x1b[Hpr\x1b[F6\r", 1},
-          {"rint 7\x1b[7~p\x1b[8~8\x1b\r", 1}, {"print 9, junk\x17\x1b" "a0\r", 1}, {"print 10junk\x1b[1;5D\x1b[C\x1b[C\x0b\r", 1}},
+        {"Home and End, Alt+key, Alt+Enter, Ctrl-W, Ctrl-K",
+         false,
+         {},
+         {{"rint 1\x1b[1~p\x1b[4~2\r", 1},
+          {"nt 3\x1bOHpri\x1bOF4\r", 1},
+          {"int 5\x1b[Hpr\x1b[F6\r", 1},
+          {"rint 7\x1b[7~p\x1b[8~8\x1b\r", 1},
+          {"print 9, junk\x17\x1b"
+           "a0\r",
+           1},
+          {"print 10junk\x1b[1;5D\x1b[C\x1b[C\x0b\r", 1}},
          {"12\r\n", "34\r\n", "56\r\n", "78\r\n", "9, 0\r\n", "10\r\n"}},
         {"a paste of three lines", false, {}, {{"print 1\rprint 2\rprint 3\r", 3}}, {"1\r\n", "2\r\n", "3\r\n"}},
-        {"Ctrl-C ends the call and the statement, not the session", false, {},
+        {"Ctrl-C ends the call and the statement, not the session",
+         false,
+         {},
          {{"x = 5\r", 1}, {"SleepTKZ(30)\r", 0}, {"\x03", 1}, {"print 6\x03", 1}, {"print x\r", 1}, {"print 1\r", 1}},
-         {"\ntkzhost: (prompt):2:1: interrupted\r\n", "^C\r\n", "5\r\n", "1\r\n"}, {"6\r\n"}},
-        {"Ctrl-C ends statements of the command line", false, {"-e", "SleepTKZ(30)", "-e", "print 2"}, {{"", 0}, {"\x03", 0}},
-         {"tkzhost: (-e 1):1:1: interrupted\r\n"}, {"2\r\n"}, 128 + SIGINT},
-        {"Tab completes", false, {},
-         {{"print GetHa\t\"abc\")\r", 1}, {"pri\t1\r", 1}, {"s = new StyleDataT\t\r", 1}, {"s.TextL\t\r", 1}, {"s.Te\t\t\x15", 1}},
-         {"4915\r\n", "1\r\n", "0\r\n", "\r\nText        TextColor   TextHeight  TextLength  TextOffset  TextSize\r\n"}},
+         {"\ntkzhost: (prompt):2:1: interrupted\r\n", "^C\r\n", "5\r\n", "1\r\n"},
+         {"6\r\n"}},
+        {"Ctrl-C ends statements of the command line",
+         false,
+         {"-e", "SleepTKZ(30)", "-e", "print 2"},
+         {{"", 0}, {"\x03", 0}},
+         {"tkzhost: (-e 1):1:1: interrupted\r\n"},
+         {"2\r\n"},
+         128 + SIGINT},
+        {"Tab completes",
+         false,
+         {},
+         {{"print GetHa\t\"abc\")\r", 1},
+          {"pri\t1\r", 1},
+          {"s = new StyleDataT\t\r", 1},
+          {"s.TextL\t\r", 1},
+          {"s.Te\t\t\x15", 1}},
+         {"4915\r\n", "1\r\n", "0\r\n",
+          "\r\nText        TextColor   TextHeight  TextLength  TextOffset  TextSize\r\n"}},
         {"history, in one session", false, {}, {{"print 41\r", 1}}, {"41\r\n"}},
-        {"history, in the next (Up, Ctrl-R)", true, {}, {{"\x1b[A\r", 1}, {"print 5\r", 1}, {"\x12" "41\r", 1}},
+        {"history, in the next (Up, Ctrl-R)",
+         true,
+         {},
+         {{"\x1b[A\r", 1},
+          {"print 5\r", 1},
+          {"\x12"
+           "41\r",
+           1}},
          {"41\r\n", "5\r\n", "41\r\n"}},
-        {"a bare expression prints its value; errors and output without a line end", false, {},
-         {{"x = 7\r", 1}, {"x\r", 1}, {"GetHash32TKZ(\"abc\")\r", 1}, {"SleepTKZ(0)\r", 1}, {"print 1 2\r", 1},
-          {"o = new StdoutTKZ\r", 1}, {"o.Write(\"x\")\r", 1}},
-         {"7\r\n", "4915\r\n", "tkzhost: (prompt):5:9: unexpected text after the statement\r\n", "x\x1b[6n\r\r\n"}, {"nil"}},
-        {"UTF-8 under the C locale", false, {}, {{"print \"\xC3\xA9\xE2\x82\xAC!\"\x1b[D\x1b[D\x7f\r", 1}}, {"\n\"\xC3\xA9!\" (3 bytes, UTF-8)\r\n"},
-         {}, 0, "C"},
+        {"a bare expression prints its value; errors and output without a line end",
+         false,
+         {},
+         {{"x = 7\r", 1},
+          {"x\r", 1},
+          {"GetHash32TKZ(\"abc\")\r", 1},
+          {"SleepTKZ(0)\r", 1},
+          {"print 1 2\r", 1},
+          {"o = new StdoutTKZ\r", 1},
+          {"o.Write(\"x\")\r", 1}},
+         {"7\r\n", "4915\r\n", "tkzhost: (prompt):5:9: unexpected text after the statement\r\n", "x\x1b[6n\r\r\n"},
+         {"nil"}},
+        {"UTF-8 under the C locale",
+         false,
+         {},
+         {{"print \"\xC3\xA9\xE2\x82\xAC!\"\x1b[D\x1b[D\x7f\r", 1}},
+         {"\n\"\xC3\xA9!\" (3 bytes, UTF-8)\r\n"},
+         {},
+         0,
+         "C"},
     };
     std::string home;
     for (auto& row : rows) {
@@ -390,6 +495,7 @@ TEST(Tkzhost, ThePromptOnATerminal) {
             at = t.screen.find(row.shown[k], at);
             EXPECT_NE(at, std::string::npos) << row.what << ": " << row.shown[k] << "\n" << t.screen;
         }
-        for (const std::string& text : row.absent) EXPECT_EQ(t.screen.find(text), std::string::npos) << row.what << "\n" << t.screen;
+        for (const std::string& text : row.absent)
+            EXPECT_EQ(t.screen.find(text), std::string::npos) << row.what << "\n" << t.screen;
     }
 }

@@ -27,7 +27,8 @@ void Methods(std::vector<std::string>& out, const emu::MethodDef* table, uint32_
 
 }  // namespace
 
-std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, const std::string& before, size_t* start) {
+std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, const std::string& before,
+                                     size_t* start) {
     size_t word = before.size();
     while (word > 0 && NameChar(before[word - 1])) --word;
     *start = word;
@@ -86,7 +87,8 @@ std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, co
     names.erase(std::remove_if(names.begin(), names.end(),
                                [&](const std::string& n) { return lower(n).compare(0, prefix.size(), prefix) != 0; }),
                 names.end());
-    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
+    std::sort(names.begin(), names.end(),
+              [&](const std::string& a, const std::string& b) { return lower(a) < lower(b); });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
 }

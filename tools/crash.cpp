@@ -57,7 +57,7 @@ void InstallCrashHandler() {
     ss.ss_sp = gAltStack;
     ss.ss_size = sizeof gAltStack;
     sigaltstack(&ss, nullptr);
-    struct sigaction sa{};
+    struct sigaction sa {};
     sa.sa_handler = OnFatal;
     sa.sa_flags = SA_RESETHAND | SA_NODEFER | SA_ONSTACK;
     sigemptyset(&sa.sa_mask);

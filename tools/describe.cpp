@@ -12,14 +12,14 @@ namespace {
 
 const char* EncodingName(uint32_t e) {
     switch (e) {
-    case emu::kMacRoman: return "Mac OS Roman";
-    case emu::kUTF16: return "UTF-16";
-    case emu::kWindows: return "Windows-1252";
-    case emu::kASCII: return "US-ASCII";
-    case emu::kUTF8: return "UTF-8";
-    case emu::kUTF32: return "UTF-32";
-    case emu::kRaw: return "raw bytes";
-    default: return nullptr;
+        case emu::kMacRoman: return "Mac OS Roman";
+        case emu::kUTF16: return "UTF-16";
+        case emu::kWindows: return "Windows-1252";
+        case emu::kASCII: return "US-ASCII";
+        case emu::kUTF8: return "UTF-8";
+        case emu::kUTF32: return "UTF-32";
+        case emu::kRaw: return "raw bytes";
+        default: return nullptr;
     }
 }
 
@@ -63,16 +63,16 @@ bool IsColor(const std::string& type) {
 std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
     char buf[64];
     switch (v.kind) {
-    case Value::None: return "nil";
-    case Value::Int:
-        if (!color) return std::to_string(v.i);
-        snprintf(buf, sizeof buf, "&h%06X", (uint32_t)v.i);
-        return buf;
-    case Value::Int64: return std::to_string(v.l);
-    case Value::Bool: return v.b ? "true" : "false";
-    case Value::Double: snprintf(buf, sizeof buf, "%.15g", v.d); return buf;
-    case Value::Ref: return "byref";
-    case Value::Handle: break;
+        case Value::None: return "nil";
+        case Value::Int:
+            if (!color) return std::to_string(v.i);
+            snprintf(buf, sizeof buf, "&h%06X", (uint32_t)v.i);
+            return buf;
+        case Value::Int64: return std::to_string(v.l);
+        case Value::Bool: return v.b ? "true" : "false";
+        case Value::Double: snprintf(buf, sizeof buf, "%.15g", v.d); return buf;
+        case Value::Ref: return "byref";
+        case Value::Handle: break;
     }
     if (v.h == nullptr) return "nil";
     auto it = host.ledger.find(v.h);
@@ -89,29 +89,29 @@ std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
     }
     emu::HostClass* c = host.ClassOf(v.h);
     switch (c->kind) {
-    case emu::kMemoryBlock: {
-        emu::Value size = host.GetProp(v.h, "Size");
-        if (size.i < 0) return "MemoryBlock (size unknown)";
-        // Only the bytes shown are read: a block may be most of the memory there is.
-        const char* data = host.BlockData(v.h);
-        std::string b = data ? std::string(data, (size_t)std::min(size.i, 65)) : "";
-        return "MemoryBlock (" + std::to_string(size.i) + (size.i == 1 ? " byte" : " bytes") +
-               (b.empty() ? "" : ": " + Hex(b)) + ")";
-    }
-    case emu::kFolderItem: return "FolderItem " + host.PathOf(v.h);
-    case emu::kPluginObject: {
-        std::string pad(indent + 2, ' ');
-        std::string out = c->name + " {";
-        if (c->def->propertyCount == 0) return out + "}";
-        for (uint32_t i = 0; i < c->def->propertyCount; ++i) {
-            const emu::PropertyDef& p = c->def->properties[i];
-            Value pv = host.GetProp(v.h, p.name);
-            out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, IsColor(p.type));
-            if (pv.kind == Value::Handle && pv.h) host.Unlock(pv.h);
+        case emu::kMemoryBlock: {
+            emu::Value size = host.GetProp(v.h, "Size");
+            if (size.i < 0) return "MemoryBlock (size unknown)";
+            // Only the bytes shown are read: a block may be most of the memory there is.
+            const char* data = host.BlockData(v.h);
+            std::string b = data ? std::string(data, (size_t)std::min(size.i, 65)) : "";
+            return "MemoryBlock (" + std::to_string(size.i) + (size.i == 1 ? " byte" : " bytes") +
+                   (b.empty() ? "" : ": " + Hex(b)) + ")";
         }
-        return out + "\n" + std::string(indent, ' ') + "}";
-    }
-    default: return c->name;
+        case emu::kFolderItem: return "FolderItem " + host.PathOf(v.h);
+        case emu::kPluginObject: {
+            std::string pad(indent + 2, ' ');
+            std::string out = c->name + " {";
+            if (c->def->propertyCount == 0) return out + "}";
+            for (uint32_t i = 0; i < c->def->propertyCount; ++i) {
+                const emu::PropertyDef& p = c->def->properties[i];
+                Value pv = host.GetProp(v.h, p.name);
+                out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, IsColor(p.type));
+                if (pv.kind == Value::Handle && pv.h) host.Unlock(pv.h);
+            }
+            return out + "\n" + std::string(indent, ' ') + "}";
+        }
+        default: return c->name;
     }
 }
 

@@ -76,7 +76,8 @@ std::string Summary(emu::Host& host) {
         size_t dot = heading.find('.');
         std::string owner = heading.substr(0, dot);
         if (dot == std::string::npos && (items.empty() || items.back().name != heading)) items.push_back({heading, {}});
-        else if (dot != std::string::npos && !items.empty() && items.back().name == owner) items.back().members.push_back(heading.substr(dot + 1));
+        else if (dot != std::string::npos && !items.empty() && items.back().name == owner)
+            items.back().members.push_back(heading.substr(dot + 1));
         else if (dot != std::string::npos) items.push_back({owner, {heading.substr(dot + 1)}});
     };
     const std::vector<Section>& ref = BuiltInReference();
@@ -129,7 +130,9 @@ std::string HelpOn(emu::Host& host, const std::string& name, std::string* why) {
         if (e && std::find(shown.begin(), shown.end(), e) != shown.end()) continue;
         out += out.empty() ? "" : "\n";
         if (e) shown.push_back(e), out += Render(*e);
-        else out += m.declaration + "  (" + m.kind + (dot == std::string::npos ? "" : " of " + m.heading.substr(0, dot)) + ")\n";
+        else
+            out += m.declaration + "  (" + m.kind +
+                   (dot == std::string::npos ? "" : " of " + m.heading.substr(0, dot)) + ")\n";
     }
     if (out.empty()) *why = "the plugin has no member " + name + Suggest(name, names);
     return out;

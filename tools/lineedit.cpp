@@ -27,13 +27,13 @@ const int kHistory = 1000;  // lines kept
 // Sequences that the emacs keymap leaves out or binds otherwise, as xterm,
 // rxvt, tmux, screen and the Linux console send them.
 const char* const kBindings[][2] = {
-    {"\033[1~", "ed-move-to-beg"},  {"\033[7~", "ed-move-to-beg"},  {"\033OH", "ed-move-to-beg"},
-    {"\033[H", "ed-move-to-beg"},   {"\033[4~", "ed-move-to-end"},  {"\033[8~", "ed-move-to-end"},
-    {"\033OF", "ed-move-to-end"},   {"\033[F", "ed-move-to-end"},   {"\033[3~", "ed-delete-next-char"},
-    {"\033[1;5D", "ed-prev-word"},  {"\033[1;3D", "ed-prev-word"},  {"\033[1;5C", "em-next-word"},
-    {"\033[1;3C", "em-next-word"},  {"^W", "ed-delete-prev-word"},  {"^K", "ed-kill-line"},
-    {"^R", "em-inc-search-prev"},   {"^L", "ed-clear-screen"},      {"\033^M", "ed-newline"},
-    {"\033^J", "ed-newline"},       {"^I", "tkz-complete"},
+    {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033OH", "ed-move-to-beg"},
+    {"\033[H", "ed-move-to-beg"},  {"\033[4~", "ed-move-to-end"}, {"\033[8~", "ed-move-to-end"},
+    {"\033OF", "ed-move-to-end"},  {"\033[F", "ed-move-to-end"},  {"\033[3~", "ed-delete-next-char"},
+    {"\033[1;5D", "ed-prev-word"}, {"\033[1;3D", "ed-prev-word"}, {"\033[1;5C", "em-next-word"},
+    {"\033[1;3C", "em-next-word"}, {"^W", "ed-delete-prev-word"}, {"^K", "ed-kill-line"},
+    {"^R", "em-inc-search-prev"},  {"^L", "ed-clear-screen"},     {"\033^M", "ed-newline"},
+    {"\033^J", "ed-newline"},      {"^I", "tkz-complete"},
 };
 
 void Write(int fd, const std::string& s) {
@@ -96,7 +96,8 @@ unsigned char LineEditor::Complete(EditLine* el, int) {
     size_t widest = 0;
     for (const std::string& n : names) {
         size_t k = 0;
-        while (k < common.size() && k < n.size() && tolower((unsigned char)common[k]) == tolower((unsigned char)n[k])) ++k;
+        while (k < common.size() && k < n.size() && tolower((unsigned char)common[k]) == tolower((unsigned char)n[k]))
+            ++k;
         common.resize(k);
         widest = std::max(widest, n.size());
     }
@@ -113,7 +114,8 @@ unsigned char LineEditor::Complete(EditLine* el, int) {
     for (size_t r = 0; r < rows; ++r) {
         for (size_t c = 0; c < columns && c * rows + r < names.size(); ++c) {
             const std::string& n = names[c * rows + r];
-            out += n + (c + 1 < columns && (c + 1) * rows + r < names.size() ? std::string(widest + 2 - n.size(), ' ') : "");
+            out += n + (c + 1 < columns && (c + 1) * rows + r < names.size() ? std::string(widest + 2 - n.size(), ' ')
+                                                                             : "");
         }
         out += "\n";
     }

@@ -19,7 +19,7 @@ typedef struct history History;
 namespace tkzhost {
 
 class LineEditor {
-public:
+  public:
     // The names that may complete the word that ends `before` (the line up
     // to the cursor), each spelt in full, and in *start where that word
     // begins.
@@ -42,7 +42,7 @@ public:
     // empty line).
     Result Read(const std::string& prompt, std::string* line);
 
-private:
+  private:
     static char* Prompt(EditLine* el);
     static unsigned char Complete(EditLine* el, int key);
     bool FreshLine();

@@ -99,7 +99,10 @@ std::vector<Token> Lex(const std::string& line) {
     while (i < line.size()) {
         char c = line[i];
         int col = (int)i + 1;
-        if (c == ' ' || c == '\t' || c == '\r') { ++i; continue; }
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+            continue;
+        }
         if (c == '\'') break;  // a comment to the end of the line
         Token t;
         t.col = col;
@@ -110,7 +113,11 @@ std::vector<Token> Lex(const std::string& line) {
             for (;;) {
                 if (i >= line.size()) Fail(col, "unterminated string");
                 if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') { s += '"'; i += 2; continue; }
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        s += '"';
+                        i += 2;
+                        continue;
+                    }
                     ++i;
                     break;
                 }
@@ -201,10 +208,16 @@ struct Parser {
     std::vector<Node> Args() {
         std::vector<Node> args;
         ++pos;  // (
-        if (Is(")")) { ++pos; return args; }
+        if (Is(")")) {
+            ++pos;
+            return args;
+        }
         for (;;) {
             args.push_back(Expr());
-            if (Is(",")) { ++pos; continue; }
+            if (Is(",")) {
+                ++pos;
+                continue;
+            }
             Expect(")");
             return args;
         }
@@ -217,43 +230,55 @@ struct Parser {
         Node n;
         n.col = t.col;
         switch (t.kind) {
-        case Token::Int: n.kind = Node::Int; n.i = t.i; break;
-        case Token::Double: n.kind = Node::Double; n.d = t.d; break;
-        case Token::String: n.kind = Node::String; n.text = t.text; break;
-        case Token::Bytes: n.kind = Node::Bytes; n.text = t.text; break;
-        case Token::End: Fail(t.col, "expected a value");
-        case Token::Punct:
-            if (t.text == "-") {
-                n.kind = Node::Neg;
-                n.target = std::make_unique<Node>(Postfix(Primary()));
-            } else if (t.text == "(") {
-                n = Expr();
-                Expect(")");
-            } else {
-                Fail(t.col, "unexpected '" + t.text + "'");
-            }
-            break;
-        case Token::Ident: {
-            std::string l = Lower(t.text);
-            if (l == "true" || l == "false") {
-                n.kind = Node::Bool;
-                n.b = l == "true";
-            } else if (l == "nil") {
-                n.kind = Node::Nil;
-            } else if (l == "new") {
-                if (Peek().kind != Token::Ident) Fail(Peek().col, "new takes a class name");
-                n.kind = Node::New;
-                n.col = Peek().col;
-                n.text = toks[pos++].text;
-            } else if (IsKeyword(t.text)) {
-                Fail(t.col, t.text + " is a statement, not a value");
-            } else {
-                n.kind = Node::Name;
+            case Token::Int:
+                n.kind = Node::Int;
+                n.i = t.i;
+                break;
+            case Token::Double:
+                n.kind = Node::Double;
+                n.d = t.d;
+                break;
+            case Token::String:
+                n.kind = Node::String;
                 n.text = t.text;
-                if (Is("(")) n.call = true, n.args = Args();
+                break;
+            case Token::Bytes:
+                n.kind = Node::Bytes;
+                n.text = t.text;
+                break;
+            case Token::End: Fail(t.col, "expected a value");
+            case Token::Punct:
+                if (t.text == "-") {
+                    n.kind = Node::Neg;
+                    n.target = std::make_unique<Node>(Postfix(Primary()));
+                } else if (t.text == "(") {
+                    n = Expr();
+                    Expect(")");
+                } else {
+                    Fail(t.col, "unexpected '" + t.text + "'");
+                }
+                break;
+            case Token::Ident: {
+                std::string l = Lower(t.text);
+                if (l == "true" || l == "false") {
+                    n.kind = Node::Bool;
+                    n.b = l == "true";
+                } else if (l == "nil") {
+                    n.kind = Node::Nil;
+                } else if (l == "new") {
+                    if (Peek().kind != Token::Ident) Fail(Peek().col, "new takes a class name");
+                    n.kind = Node::New;
+                    n.col = Peek().col;
+                    n.text = toks[pos++].text;
+                } else if (IsKeyword(t.text)) {
+                    Fail(t.col, t.text + " is a statement, not a value");
+                } else {
+                    n.kind = Node::Name;
+                    n.text = t.text;
+                    if (Is("(")) n.call = true, n.args = Args();
+                }
+                break;
             }
-            break;
-        }
         }
         --depth;
         return n;
@@ -296,7 +321,8 @@ struct Parser {
                     ++pos;
                 }
         } else if (IsWord("help") && Peek(1).kind == Token::Ident &&
-                   (Peek(2).kind == Token::End || (Is(".", 2) && Peek(3).kind == Token::Ident && Peek(4).kind == Token::End))) {
+                   (Peek(2).kind == Token::End ||
+                    (Is(".", 2) && Peek(3).kind == Token::Ident && Peek(4).kind == Token::End))) {
             st->kind = Statement::Help;  // help NAME, help Class.NAME
             st->nameCol = Peek(1).col;
             st->name = Peek(1).text + (Is(".", 2) ? "." + Peek(3).text : "");

@@ -29,18 +29,18 @@ struct Node {
     int64_t i = 0;     // Int: the value (hex up to &hFFFFFFFF as its 32-bit pattern)
     double d = 0;
     bool b = false;
-    bool call = false;            // Name, Member: written with parentheses
-    std::vector<Node> args;       // call arguments
-    std::unique_ptr<Node> target; // Member: what it is a member of; Neg: the operand
+    bool call = false;             // Name, Member: written with parentheses
+    std::vector<Node> args;        // call arguments
+    std::unique_ptr<Node> target;  // Member: what it is a member of; Neg: the operand
 };
 
 struct Statement {
     enum Kind { Empty, Print, Assign, SetProperty, Expression, Help, Quit } kind = Empty;
-    int col = 1;                  // the first token
-    std::string name;             // Assign: the variable; SetProperty: the property; Help: the member, if any
+    int col = 1;       // the first token
+    std::string name;  // Assign: the variable; SetProperty: the property; Help: the member, if any
     int nameCol = 1;
-    std::unique_ptr<Node> target; // SetProperty: the object
-    std::vector<Node> values;     // Print: every value; Assign, SetProperty, Expression: one
+    std::unique_ptr<Node> target;  // SetProperty: the object
+    std::vector<Node> values;      // Print: every value; Assign, SetProperty, Expression: one
 };
 
 struct ParseError {

@@ -45,9 +45,9 @@ const char* const kNeeded[] = {
 // Loading the library runs none of the plugin's code and neither does
 // unloading it: the host calls REALPluginMain first. Only the toolchain's own
 // start-up and shut-down functions may stand in the initialiser tables.
-const char kToolchainInit[] = "_init";                    // DT_INIT
-const char kToolchainFini[] = "_fini";                    // DT_FINI
-const char kToolchainInitArray[] = "frame_dummy";         // DT_INIT_ARRAY
+const char kToolchainInit[] = "_init";                       // DT_INIT
+const char kToolchainFini[] = "_fini";                       // DT_FINI
+const char kToolchainInitArray[] = "frame_dummy";            // DT_INIT_ARRAY
 const char kToolchainFiniArray[] = "__do_global_dtors_aux";  // DT_FINI_ARRAY
 
 // Text relocations make the loader write into the code pages, which hardened
@@ -175,14 +175,14 @@ Report Check(const Elf& elf, const Elf& symbols) {
     r.facts.push_back("needs" + needed);
     if (tags.count(DT_TEXTREL) || (tags.count(DT_FLAGS) && (tags[DT_FLAGS] & DF_TEXTREL)))
         r.faults.push_back("has text relocations: the loader would write into its code");
-    else
-        r.facts.push_back("no text relocations");
+    else r.facts.push_back("no text relocations");
 
     // Initialisers and finalisers.
     auto single = [&](Elf32_Sword tag, const char* allowed, const char* what) {
         if (!tags.count(tag)) return;
         std::string name = nameAt(tags[tag]);
-        if (name != allowed) r.faults.push_back(std::string("runs ") + name + " " + what + " (only " + allowed + " may)");
+        if (name != allowed)
+            r.faults.push_back(std::string("runs ") + name + " " + what + " (only " + allowed + " may)");
     };
     single(DT_INIT, kToolchainInit, "when loaded");
     single(DT_FINI, kToolchainFini, "when unloaded");
@@ -202,9 +202,9 @@ Report Check(const Elf& elf, const Elf& symbols) {
         std::string seen;
         for (Elf32_Addr a = tags.count(tag) ? tags[tag] : 0; a && a < tags[tag] + tags[size]; a += 4) {
             const Elf32_Addr* entry = elf.word(a);
-            std::string name = !entry ? "an entry outside the file"
+            std::string name = !entry               ? "an entry outside the file"
                                : relocated.count(a) ? relocated[a]
-                                                     : nameAt(*entry);
+                                                    : nameAt(*entry);
             seen += " " + name;
             if (name != allowed)
                 r.faults.push_back(std::string("runs ") + name + " " + what + " (only " + allowed + " may)");
@@ -222,8 +222,7 @@ Report Check(const Elf& elf, const Elf& symbols) {
     if (execstack)
         r.faults.push_back(stack ? "asks for an executable stack (PT_GNU_STACK with X)"
                                  : "asks for an executable stack (no PT_GNU_STACK)");
-    else
-        r.facts.push_back("stack not executable");
+    else r.facts.push_back("stack not executable");
 
     // Version needs: each version against its library's limit, naming the
     // symbols that ask for it.
@@ -262,10 +261,8 @@ Report Check(const Elf& elf, const Elf& symbols) {
         }
         std::string number = version.substr(std::strlen(limit->prefix));
         int c = Compare(number, limit->newest);
-        if (c == 2)
-            r.faults.push_back("needs " + version + who + ", which is no numbered public version");
-        else if (c > 0)
-            r.faults.push_back("needs " + version + who + ", newer than " + limit->prefix + limit->newest);
+        if (c == 2) r.faults.push_back("needs " + version + who + ", which is no numbered public version");
+        else if (c > 0) r.faults.push_back("needs " + version + who + ", newer than " + limit->prefix + limit->newest);
         std::string& seen = newest[limit->prefix];
         if (c != 2 && (seen.empty() || Compare(number, seen.substr(seen.find('_') + 1)) > 0)) seen = version;
     }
@@ -283,7 +280,6 @@ bool Show(const std::string& path, const Report& r) {
     std::printf("tkzpolicy: %s meets the policy\n", path.c_str());
     return true;
 }
-
 
 }  // namespace
 

@@ -5,13 +5,15 @@
 
 #include <sstream>
 
-__asm__(".pushsection .rodata\n"
-        ".globl tkz_reference_md\n"
-        ".hidden tkz_reference_md\n"
-        "tkz_reference_md:\n"
-        ".incbin \"" TKZ_REFERENCE_MD "\"\n"
-        ".byte 0\n"
-        ".popsection\n");
+__asm__(
+    ".pushsection .rodata\n"
+    ".globl tkz_reference_md\n"
+    ".hidden tkz_reference_md\n"
+    "tkz_reference_md:\n"
+    ".incbin \"" TKZ_REFERENCE_MD
+    "\"\n"
+    ".byte 0\n"
+    ".popsection\n");
 extern "C" const char tkz_reference_md[];
 
 namespace tkzhost {
@@ -22,8 +24,7 @@ bool StartsWith(const std::string& s, const char* prefix) { return s.rfind(prefi
 
 // `text` alone on a line.
 bool IsDeclaration(const std::string& line) {
-    return line.size() > 2 && line.front() == '`' && line.back() == '`' &&
-           line.find('`', 1) == line.size() - 1;
+    return line.size() > 2 && line.front() == '`' && line.back() == '`' && line.find('`', 1) == line.size() - 1;
 }
 
 }  // namespace
@@ -92,7 +93,8 @@ std::vector<Member> Members(emu::Host& host) {
     for (const emu::MethodDef* m : r.methods) out.push_back({nameOf(m->declaration), m->declaration, "global method"});
     for (const emu::ClassDef* e : r.extensions)
         for (uint32_t i = 0; i < e->methodCount; ++i)
-            out.push_back({nameOf(e->methods[i].declaration), e->methods[i].declaration, std::string(e->name) + " method"});
+            out.push_back(
+                {nameOf(e->methods[i].declaration), e->methods[i].declaration, std::string(e->name) + " method"});
     for (const emu::ClassDef* c : r.classes) {
         std::string cls = c->name;
         out.push_back({cls, "class " + cls, "class"});

@@ -67,40 +67,40 @@ Value Interpreter::Impl::Eval(const Node& n, bool needValue) {
 Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
     col = n.col;
     switch (n.kind) {
-    case Node::Int: return IntValue(n.i);
-    case Node::Double: return Value::D(n.d);
-    case Node::Bool: return Value::B(n.b);
-    case Node::Nil: return Value();
-    case Node::String: return Temp(host.NewString(n.text, emu::kUTF8));
-    case Node::Bytes: return Temp(host.NewString(n.text, emu::kRaw));
-    case Node::Neg: {
-        Value v = Eval(*n.target);
-        if (v.kind == Value::Int) return IntValue(-(int64_t)v.i);
-        if (v.kind == Value::Int64 && v.l != INT64_MIN) return IntValue(-v.l);
-        if (v.kind == Value::Double) return Value::D(-v.d);
-        Fail(n.col, "only numbers have a sign");
-    }
-    case Node::New: {
-        emu::HostClass* cls = host.FindClass(n.text);
-        if (!cls) Fail(n.col, "unknown class " + n.text);
-        Calling(n.col);
-        void* o = host.NewInstance(cls->name);
-        if (!o) Fail(n.col, "the host made no " + cls->name);
-        return Temp(o);
-    }
-    case Node::Name: {
-        auto var = vars.find(Lower(n.text));
-        if (var != vars.end() && n.call) Fail(n.col, n.text + " is a variable, not a method");
-        if (var != vars.end()) {
-            *isColor = colors.count(Lower(n.text)) > 0;
-            return var->second;
+        case Node::Int: return IntValue(n.i);
+        case Node::Double: return Value::D(n.d);
+        case Node::Bool: return Value::B(n.b);
+        case Node::Nil: return Value();
+        case Node::String: return Temp(host.NewString(n.text, emu::kUTF8));
+        case Node::Bytes: return Temp(host.NewString(n.text, emu::kRaw));
+        case Node::Neg: {
+            Value v = Eval(*n.target);
+            if (v.kind == Value::Int) return IntValue(-(int64_t)v.i);
+            if (v.kind == Value::Int64 && v.l != INT64_MIN) return IntValue(-v.l);
+            if (v.kind == Value::Double) return Value::D(-v.d);
+            Fail(n.col, "only numbers have a sign");
         }
-        if (IsBuiltin(n.text)) return Builtin(n, needValue);
-        Value r = CallGlobal(n, needValue);
-        *isColor = resultColor;
-        return r;
-    }
-    case Node::Member: break;
+        case Node::New: {
+            emu::HostClass* cls = host.FindClass(n.text);
+            if (!cls) Fail(n.col, "unknown class " + n.text);
+            Calling(n.col);
+            void* o = host.NewInstance(cls->name);
+            if (!o) Fail(n.col, "the host made no " + cls->name);
+            return Temp(o);
+        }
+        case Node::Name: {
+            auto var = vars.find(Lower(n.text));
+            if (var != vars.end() && n.call) Fail(n.col, n.text + " is a variable, not a method");
+            if (var != vars.end()) {
+                *isColor = colors.count(Lower(n.text)) > 0;
+                return var->second;
+            }
+            if (IsBuiltin(n.text)) return Builtin(n, needValue);
+            Value r = CallGlobal(n, needValue);
+            *isColor = resultColor;
+            return r;
+        }
+        case Node::Member: break;
     }
     // A shared method: Class.Method, unless a variable has the class's name.
     const Node& t = *n.target;
@@ -159,36 +159,36 @@ void Interpreter::Impl::SetProperty(const Statement& st) {
 
 Interpreter::Outcome Interpreter::Impl::Execute(const Statement& st, std::string* out) {
     switch (st.kind) {
-    case Statement::Empty: break;
-    case Statement::Help: {
-        std::string why, text = st.name.empty() ? Summary(host) : HelpOn(host, st.name, &why);
-        if (text.empty()) Fail(st.nameCol, why);
-        *out += text;
-        break;
-    }
-    case Statement::Quit: return Quit;
-    case Statement::Assign: {
-        Value v = Eval(st.values[0]);
-        Assign(st.name, v, color);
-        break;
-    }
-    case Statement::SetProperty: SetProperty(st); break;
-    case Statement::Expression: {
-        valueless = false;
-        Value v = Eval(st.values[0], false);
-        if (owner.echo && !valueless) *out += Describe(host, v, 0, color) + "\n";
-        break;
-    }
-    case Statement::Print: {
-        std::string line;
-        for (const Node& n : st.values) {
-            Value v = Eval(n);
-            if (&n != &st.values[0]) line += ", ";
-            line += Describe(host, v, 0, color);
+        case Statement::Empty: break;
+        case Statement::Help: {
+            std::string why, text = st.name.empty() ? Summary(host) : HelpOn(host, st.name, &why);
+            if (text.empty()) Fail(st.nameCol, why);
+            *out += text;
+            break;
         }
-        *out += line + "\n";
-        break;
-    }
+        case Statement::Quit: return Quit;
+        case Statement::Assign: {
+            Value v = Eval(st.values[0]);
+            Assign(st.name, v, color);
+            break;
+        }
+        case Statement::SetProperty: SetProperty(st); break;
+        case Statement::Expression: {
+            valueless = false;
+            Value v = Eval(st.values[0], false);
+            if (owner.echo && !valueless) *out += Describe(host, v, 0, color) + "\n";
+            break;
+        }
+        case Statement::Print: {
+            std::string line;
+            for (const Node& n : st.values) {
+                Value v = Eval(n);
+                if (&n != &st.values[0]) line += ", ";
+                line += Describe(host, v, 0, color);
+            }
+            *out += line + "\n";
+            break;
+        }
     }
     return Done;
 }

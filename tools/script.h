@@ -16,7 +16,7 @@
 namespace tkzhost {
 
 class Interpreter {
-public:
+  public:
     explicit Interpreter(emu::Host& host);
     ~Interpreter();
     enum Outcome { Done, Failed, Quit };
@@ -39,7 +39,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

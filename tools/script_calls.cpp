@@ -82,8 +82,9 @@ std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, c
         return what + " must be " + noun + shown;
     }
     if (emu::Is64(t))
-        return v.kind == Value::Int || v.kind == Value::Int64 ? ""
-               : what + " must be " + (t == Type::Int64 ? "an int64" : "a uint64") + shown;
+        return v.kind == Value::Int || v.kind == Value::Int64
+                   ? ""
+                   : what + " must be " + (t == Type::Int64 ? "an int64" : "a uint64") + shown;
     if (number) return v.kind == Value::Handle || v.kind == Value::Bool ? what + " must be a number" + shown : "";
     if (t == Type::Boolean) return v.kind == Value::Bool ? "" : what + " must be true or false" + shown;
     if (t == Type::String) return IsString(v) ? "" : what + " must be a string" + shown;
@@ -118,8 +119,7 @@ std::vector<Interpreter::Impl::Arg> Interpreter::Impl::Args(const std::vector<No
         a.col = n.col;
         if (n.kind == Node::Name && !n.call) {
             a.var = n.text;
-            a.undefined = !IsVar(n.text) && !IsBuiltin(n.text) && !host.FindClass(n.text) &&
-                          !host.GlobalMethod(n.text);
+            a.undefined = !IsVar(n.text) && !IsBuiltin(n.text) && !host.FindClass(n.text) && !host.GlobalMethod(n.text);
         }
         if (!a.undefined) a.v = Eval(n);
         args.push_back(a);
@@ -136,9 +136,9 @@ const emu::MethodDef* Interpreter::Impl::Choose(const std::vector<const emu::Met
         for (const emu::Param& p : d.params) required += p.defaultText.empty();
         if (args.size() < required || args.size() > d.params.size()) {
             if (!why.empty()) continue;
-            std::string count = required == d.params.size() ? std::to_string(required)
-                                                            : std::to_string(required) + " to " +
-                                                                  std::to_string(d.params.size());
+            std::string count = required == d.params.size()
+                                    ? std::to_string(required)
+                                    : std::to_string(required) + " to " + std::to_string(d.params.size());
             why = name + " takes " + count + " argument" + (d.params.size() == 1 ? "" : "s") + ", not " +
                   std::to_string(args.size()) + " (" + m->declaration + ")";
             continue;
@@ -189,7 +189,8 @@ Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candid
         values.push_back(Value::R(slots[i].Put(As(cur, TypeOf(p)))));
     }
     for (size_t i = 0; i < args.size(); ++i)
-        if (d.params[i].byref && slots[i].h) host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
+        if (d.params[i].byref && slots[i].h)
+            host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
     Calling(at);
     Value r = host.Call(m, values, self);
     for (size_t i = 0; i < args.size(); ++i) {

@@ -69,20 +69,23 @@ int Stress(const std::vector<std::string>& rest, const Command& command) {
     std::vector<size_t> every, again;
     for (size_t i = 0; i < calls.size(); ++i) every.push_back(i);
     // A call the expect file says never returns is not waited for as long.
-    RunCalls(*host, members, calls, every,
-             [&](size_t i) { return KnownTimeOut(expected, calls[i].label) ? kKnownMs : kLimitMs; }, results);
+    RunCalls(
+        *host, members, calls, every,
+        [&](size_t i) { return KnownTimeOut(expected, calls[i].label) ? kKnownMs : kLimitMs; }, results);
     for (size_t i : every) {
         MarkExpected(results[i], calls[i].label, expected);
         if (!results[i].empty() && results[i][0].TimedOut() && results[i][0].expected.empty() &&
             again.size() < kRetries)
             again.push_back(i);
     }
-    RunCalls(*host, members, calls, again, [](size_t) { return kRetryMs; }, results);
+    RunCalls(
+        *host, members, calls, again, [](size_t) { return kRetryMs; }, results);
     for (size_t i : again) MarkExpected(results[i], calls[i].label, expected);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     places.Remove();
 
-    int unexpected = Report({o.plugin, o.expectFile, o.all, catalog.Legend(), seconds}, members, calls, results, expected);
+    int unexpected =
+        Report({o.plugin, o.expectFile, o.all, catalog.Legend(), seconds}, members, calls, results, expected);
     std::fflush(stdout);
     return unexpected ? 4 : 0;
 }

@@ -75,7 +75,7 @@ void AddCalls(Member& m, size_t given, bool pairwise) {
     std::vector<int> counts;
     for (size_t d = 0; d < given; ++d) counts.push_back(Plain(m.dims[d]));
     if (std::count(counts.begin(), counts.end(), 0)) return;
-    for (std::vector<int> pick : pairwise && given > 2 ? Pairwise(counts) : AllOf(counts)) {
+    for (std::vector<int> pick : pairwise&& given > 2 ? Pairwise(counts) : AllOf(counts)) {
         bool unsized = false;
         for (size_t d = 0; d < given; ++d) unsized |= m.dims[d][pick[d]].role == Role::Unsized;
         for (size_t d = 0; unsized && d < given; ++d)
@@ -116,10 +116,10 @@ Member MethodMember(Catalog& cat, Member::Kind kind, const std::string& group, c
 std::string Label(const Member& m, const std::vector<int>& pick) {
     std::vector<std::string> a;
     for (size_t i = 0; i < pick.size(); ++i) a.push_back(m.dims[i][pick[i]].label);
-    if (m.kind == Member::Property)
-        return "(" + a[0] + ")." + m.name + (m.dims[1][pick[1]].make ? " = " + a[1] : "");
+    if (m.kind == Member::Property) return "(" + a[0] + ")." + m.name + (m.dims[1][pick[1]].make ? " = " + a[1] : "");
     std::string out = m.kind == Member::Extension ? a[0] + "." + m.name
-                    : m.kind == Member::Method ? "(" + a[0] + ")." + m.name : m.name;
+                      : m.kind == Member::Method  ? "(" + a[0] + ")." + m.name
+                                                  : m.name;
     size_t first = m.kind == Member::Extension || m.kind == Member::Method ? 1 : 0;
     for (size_t i = first; i < a.size(); ++i) out += (i == first ? "(" : ", ") + a[i];
     return a.size() > first ? out + ")" : out;
@@ -130,7 +130,8 @@ std::string Label(const Member& m, const std::vector<int>& pick) {
 std::vector<Member> Members(emu::Host& host, Catalog& cat) {
     std::vector<Member> out;
     emu::Registry& r = host.registry();
-    for (emu::MethodDef* m : r.methods) out.push_back(MethodMember(cat, Member::Global, "global methods", "", *m, nullptr));
+    for (emu::MethodDef* m : r.methods)
+        out.push_back(MethodMember(cat, Member::Global, "global methods", "", *m, nullptr));
     for (emu::ClassDef* e : r.extensions) {
         Samples self = cat.Of(e->name);
         self.erase(self.begin());  // the host never calls a method on nil
@@ -170,7 +171,8 @@ std::vector<Member> Members(emu::Host& host, Catalog& cat) {
 std::vector<Call> Calls(const std::vector<Member>& members) {
     std::vector<Call> out;
     for (size_t m = 0; m < members.size(); ++m)
-        for (size_t c = 0; c < members[m].calls.size(); ++c) out.push_back({m, c, Label(members[m], members[m].calls[c])});
+        for (size_t c = 0; c < members[m].calls.size(); ++c)
+            out.push_back({m, c, Label(members[m], members[m].calls[c])});
     return out;
 }
 

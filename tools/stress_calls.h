@@ -16,11 +16,11 @@ struct Member {
     enum Kind { Global, Extension, Method, Shared, Property } kind;
     std::string group, title, name;
     const emu::MethodDef* method = nullptr;
-    std::vector<Samples> dims;  // the instance first, if any; then each parameter
+    std::vector<Samples> dims;            // the instance first, if any; then each parameter
     std::vector<std::vector<int>> calls;  // each call: a value of each dimension given
     bool pairwise = false;
-    std::string refused;        // why it is not called at all
-    std::string skipped;        // why the expect file leaves it out
+    std::string refused;  // why it is not called at all
+    std::string skipped;  // why the expect file leaves it out
     // As the expect file names it: SetSoundVolumeTKZ, folderitem.DisplayPathTKZ,
     // StdinTKZ.Read (the name of a shared method holds its class already).
     std::string Qualified() const;

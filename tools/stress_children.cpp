@@ -79,11 +79,10 @@ std::string SanitizerLine(const std::string& out) {
 // (sigabbrev_np) is too recent for the older systems tkzhost is built on.
 std::string SignalName(int sig) {
     static const std::pair<int, const char*> kNames[] = {
-        {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"},   {SIGFPE, "SIGFPE"},   {SIGILL, "SIGILL"},
-        {SIGABRT, "SIGABRT"}, {SIGTRAP, "SIGTRAP"}, {SIGSYS, "SIGSYS"},   {SIGKILL, "SIGKILL"},
-        {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"}, {SIGHUP, "SIGHUP"},
-        {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"}, {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},
-        {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
+        {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"},   {SIGFPE, "SIGFPE"},   {SIGILL, "SIGILL"},   {SIGABRT, "SIGABRT"},
+        {SIGTRAP, "SIGTRAP"}, {SIGSYS, "SIGSYS"},   {SIGKILL, "SIGKILL"}, {SIGTERM, "SIGTERM"}, {SIGINT, "SIGINT"},
+        {SIGQUIT, "SIGQUIT"}, {SIGHUP, "SIGHUP"},   {SIGPIPE, "SIGPIPE"}, {SIGALRM, "SIGALRM"}, {SIGXCPU, "SIGXCPU"},
+        {SIGXFSZ, "SIGXFSZ"}, {SIGUSR1, "SIGUSR1"}, {SIGUSR2, "SIGUSR2"},
     };
     for (const auto& [number, name] : kNames)
         if (number == sig) return name;
@@ -97,8 +96,8 @@ Findings Outcome(const emu::ChildEnd& end) {
     if (end.signal) return {{"crash", SignalName(end.signal) + SanitizerLine(end.output), ""}};
     const std::string& r = end.report;
     if (r.size() < 5 || r.compare(r.size() - 5, 5, "done\n") != 0)
-        return {{"crash", "ended with status " + std::to_string(end.status) + " in the call" + SanitizerLine(end.output),
-                 ""}};
+        return {{"crash",
+                 "ended with status " + std::to_string(end.status) + " in the call" + SanitizerLine(end.output), ""}};
     Findings out;
     for (size_t at = 0, nl; (nl = r.find('\n', at)) != std::string::npos; at = nl + 1) {
         std::string line = r.substr(at, nl - at);
@@ -131,7 +130,8 @@ void RunCalls(emu::Host& host, const std::vector<Member>& members, const std::ve
             CallInChild(host, m, m.calls[call.call], fd);
             return 0;
         };
-        emu::RunChildren(group.size(), child, [&](size_t k, emu::ChildEnd& end) { results[group[k]] = Outcome(end); }, o);
+        emu::RunChildren(
+            group.size(), child, [&](size_t k, emu::ChildEnd& end) { results[group[k]] = Outcome(end); }, o);
     }
 }
 

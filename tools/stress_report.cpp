@@ -84,15 +84,16 @@ void MarkExpected(Findings& found, const std::string& label, std::vector<Expecta
 namespace {
 
 void PrintOpening(const Run& run) {
-    std::printf("tkzhost --stress %s: every registered member, each call in a child of its own\n"
-                "with empty standard input, %d s at most (%.1f s for the time-outs the expect file\n"
-                "names; the first time-outs not expected are tried again with %d s).\n"
-                "Expect file: %s\n"
-                "Values by declared type (beside a block of unknown size, whose length is the\n"
-                "caller's word, 2147483647 becomes %d, the bytes behind it):\n%s",
-                Escape(run.plugin).c_str(), kLimitMs / 1000, kKnownMs / 1000.0, kRetryMs / 1000,
-                run.expectFile.empty() ? "none (no --expect FILE, no PLUGIN.stress)" : Escape(run.expectFile).c_str(),
-                kBacking, run.legend.c_str());
+    std::printf(
+        "tkzhost --stress %s: every registered member, each call in a child of its own\n"
+        "with empty standard input, %d s at most (%.1f s for the time-outs the expect file\n"
+        "names; the first time-outs not expected are tried again with %d s).\n"
+        "Expect file: %s\n"
+        "Values by declared type (beside a block of unknown size, whose length is the\n"
+        "caller's word, 2147483647 becomes %d, the bytes behind it):\n%s",
+        Escape(run.plugin).c_str(), kLimitMs / 1000, kKnownMs / 1000.0, kRetryMs / 1000,
+        run.expectFile.empty() ? "none (no --expect FILE, no PLUGIN.stress)" : Escape(run.expectFile).c_str(), kBacking,
+        run.legend.c_str());
 }
 
 // How many of each kind, expected or not.
@@ -101,10 +102,13 @@ using Counts = std::map<std::pair<std::string, bool>, int>;
 // "3 crashes, 7 time-outs (expected)".
 std::string Tally(const Counts& counts) {
     static const std::map<std::string, std::pair<const char*, const char*>> kNouns = {
-        {"crash", {"crash", "crashes"}}, {"time-out", {"time-out", "time-outs"}}, {"leaked", {"leak", "leaks"}},
+        {"crash", {"crash", "crashes"}},
+        {"time-out", {"time-out", "time-outs"}},
+        {"leaked", {"leak", "leaks"}},
         {"over-released", {"release too many", "releases too many"}},
         {"used after release", {"use after release", "uses after release"}},
-        {"reference fault", {"reference fault", "reference faults"}}, {"not called", {"call not made", "calls not made"}}};
+        {"reference fault", {"reference fault", "reference faults"}},
+        {"not called", {"call not made", "calls not made"}}};
     std::string tally;
     for (auto& [kind, n] : counts) {
         auto noun = kNouns.find(kind.first);
@@ -126,8 +130,7 @@ int Report(const Run& run, const std::vector<Member>& members, const std::vector
     for (size_t m = 0, i = 0; m < members.size(); ++m) {
         const Member& mem = members[m];
         if (mem.group != group) std::printf("%s:\n", (group = mem.group).c_str());
-        if (!mem.skipped.empty())
-            std::printf("  %s: not called: %s\n", mem.title.c_str(), Escape(mem.skipped).c_str());
+        if (!mem.skipped.empty()) std::printf("  %s: not called: %s\n", mem.title.c_str(), Escape(mem.skipped).c_str());
         else
             std::printf("  %s: %zu call%s%s\n", mem.title.c_str(), mem.calls.size(), mem.calls.size() == 1 ? "" : "s",
                         mem.pairwise ? " (every pair of values)" : "");
@@ -145,10 +148,11 @@ int Report(const Run& run, const std::vector<Member>& members, const std::vector
                     ++more;
                     continue;
                 }
-                if (!f.expected.empty()) knownList += "  " + f.kind + ": " + calls[i].label + " -- " + f.expected + "\n";
+                if (!f.expected.empty())
+                    knownList += "  " + f.kind + ": " + calls[i].label + " -- " + f.expected + "\n";
                 std::printf("    %s%s: %s%s\n", f.kind.c_str(),
-                            f.expected.empty() ? "" : (" (expected: " + f.expected + ")").c_str(), calls[i].label.c_str(),
-                            f.detail.empty() ? "" : (": " + f.detail).c_str());
+                            f.expected.empty() ? "" : (" (expected: " + f.expected + ")").c_str(),
+                            calls[i].label.c_str(), f.detail.empty() ? "" : (": " + f.detail).c_str());
             }
         }
         if (more) std::printf("    ... and %d more\n", more);
@@ -158,7 +162,8 @@ int Report(const Run& run, const std::vector<Member>& members, const std::vector
                     run.all ? "" : " (--all calls the members not called)", knownList.c_str());
     for (const Expectation& e : expected)
         if (!e.seen)
-            std::printf("%s: expected, not seen: %s %s\n", e.where.c_str(), e.skip ? "skip" : "timeout", e.pattern.c_str());
+            std::printf("%s: expected, not seen: %s %s\n", e.where.c_str(), e.skip ? "skip" : "timeout",
+                        e.pattern.c_str());
     std::string tally = Tally(counts);
     std::printf("%zu calls to %zu members in %.1f s: %s; %s\n", calls.size(), members.size(), run.seconds,
                 tally.empty() ? "no crash, time-out or reference fault" : tally.c_str(),

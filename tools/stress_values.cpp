@@ -58,10 +58,10 @@ Sample Str(const std::string& label, const std::string& bytes, uint32_t encoding
 Sample ArrayOf(const std::string& label, emu::TypeCode code, std::vector<std::function<Value(Child&)>> items,
                bool address = false) {
     return {label, [code, items, address](Child& c) {
-        void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
-        for (size_t i = 0; i < items.size(); ++i) c.host.SetElement(a, (int)i, items[i](c));
-        return address ? Value::R(a) : Value::H(a);
-    }};
+                void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
+                for (size_t i = 0; i < items.size(); ++i) c.host.SetElement(a, (int)i, items[i](c));
+                return address ? Value::R(a) : Value::H(a);
+            }};
 }
 
 }  // namespace
@@ -93,75 +93,98 @@ Samples Catalog::Make(const std::string& type) {
     emu::DeclaredType d = emu::Classify(type);
     if (d.array) return Arrays(d.name);
     switch (d.type) {
-    case Type::String: {
-        std::string all(256, 0);
-        for (int i = 0; i < 256; ++i) all[i] = (char)i;
-        return {Nil(), Str("\"\"", "", emu::kUTF8), Str("\"A\"", "A", emu::kUTF8),
-                Str("4KiB", std::string(4096, 'x'), emu::kUTF8), Str("bad-UTF-8", "\xC3\x28\xA0\xFF", emu::kUTF8),
-                Str("U+E9@MacRoman", "\x8E", emu::kMacRoman), Str("U+E9@Windows-1252", "\xE9", emu::kWindows),
-                Str("U+E9@UTF-8", "\xC3\xA9", emu::kUTF8), Str("U+E9@UTF-16", std::string("\xE9\0", 2), emu::kUTF16),
-                Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), emu::kUTF32), Str("\"A\"@ASCII", "A", emu::kASCII),
-                Str("1byte@UTF-16", "A", emu::kUTF16), Str("00..FF@raw", all, emu::kRaw)};
-    }
-    case Type::Color:
-        return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
-                Fixed("&hFF000000", Value::I((int32_t)0xFF000000u)), Fixed("&hFFFFFFFF", Value::I(-1))};
-    case Type::Integer:
-    case Type::UInt32:
-        return {Fixed("0", Value::I(0)), Fixed("1", Value::I(1)), Fixed("-1", Value::I(-1)),
-                Fixed("2147483647", Value::I(INT32_MAX), Role::Huge), Fixed("-2147483648", Value::I(INT32_MIN)),
-                Fixed(std::to_string(kBacking), Value::I(kBacking), Role::Backing)};
-    case Type::Int64:
-    case Type::UInt64:
-        return {Fixed("0", Value::L(0)), Fixed("1", Value::L(1)), Fixed("-1", Value::L(-1)),
-                Fixed("9223372036854775807", Value::L(INT64_MAX)), Fixed("-9223372036854775808", Value::L(INT64_MIN))};
-    case Type::Double:
-    case Type::Single:
-        return {Fixed("0", Value::D(0.0)), Fixed("-0", Value::D(-0.0)), Fixed("nan", Value::D(NAN)),
-                Fixed("inf", Value::D(INFINITY)), Fixed("-inf", Value::D(-INFINITY)), Fixed("1e300", Value::D(1e300)),
-                Fixed("2147483647", Value::D(2147483647.0))};
-    case Type::Boolean: return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
-    case Type::MemoryBlock:
-        return {Nil(), {"block(0)", [](Child& c) { return c.Own(c.host.NewMemoryBlock(0)); }},
-                {"block(1)", [](Child& c) {
-                     Value v = c.Own(c.host.NewMemoryBlock(1));
-                     c.host.BlockData(v.h)[0] = (char)0xFF;
-                     return v;
-                 }},
-                {"block(?)", [](Child& c) {
-                     char* bytes = (char*)malloc(kBacking);
-                     memset(bytes, 'x', kBacking);
-                     c.buffers.push_back(bytes);
-                     return c.Own(c.host.MemoryBlockOver(bytes));
-                 }, Role::Unsized}};
-    case Type::FolderItem: {
-        auto item = [](const std::string& label, const std::string& path) {
-            return Sample{label, [path](Child& c) { return c.Own(c.host.FolderItem(path)); }};
-        };
-        return {Nil(), item("file", places_.file), item("folder", places_.folder), item("missing", places_.missing)};
-    }
-    case Type::Variant: {
-        auto variant = [](const std::string& label, emu::TypeCode type, std::function<Value(Child&)> inner) {
-            return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
-        };
-        auto object = New("Object").make;
-        auto text = Str("", "A", emu::kUTF8).make;
-        return {Nil(), variant("variant(0)", emu::kIntegerType, [](Child&) { return Value::I(0); }),
-                variant("variant(nan)", emu::kDoubleType, [](Child&) { return Value::D(NAN); }),
-                variant("variant(\"A\")", emu::kStringType, text),
-                variant("variant(new Object)", emu::kObjectType, object),
-                ArrayOf("array(0 objects)", emu::kObjectType, {}), ArrayOf("array(1 object)", emu::kObjectType, {object}),
-                ArrayOf("array(2 integers)", emu::kIntegerType,
-                        {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
-                ArrayOf("array(1 string)", emu::kStringType, {text}), New("Object")};
-    }
-    case Type::Object: {
-        Samples s = {Nil(), New("Object")};
-        for (emu::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
-        return s;
-    }
-    case Type::Class:
-    case Type::None: break;
+        case Type::String: {
+            std::string all(256, 0);
+            for (int i = 0; i < 256; ++i) all[i] = (char)i;
+            return {Nil(),
+                    Str("\"\"", "", emu::kUTF8),
+                    Str("\"A\"", "A", emu::kUTF8),
+                    Str("4KiB", std::string(4096, 'x'), emu::kUTF8),
+                    Str("bad-UTF-8", "\xC3\x28\xA0\xFF", emu::kUTF8),
+                    Str("U+E9@MacRoman", "\x8E", emu::kMacRoman),
+                    Str("U+E9@Windows-1252", "\xE9", emu::kWindows),
+                    Str("U+E9@UTF-8", "\xC3\xA9", emu::kUTF8),
+                    Str("U+E9@UTF-16", std::string("\xE9\0", 2), emu::kUTF16),
+                    Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), emu::kUTF32),
+                    Str("\"A\"@ASCII", "A", emu::kASCII),
+                    Str("1byte@UTF-16", "A", emu::kUTF16),
+                    Str("00..FF@raw", all, emu::kRaw)};
+        }
+        case Type::Color:
+            return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
+                    Fixed("&hFF000000", Value::I((int32_t)0xFF000000u)), Fixed("&hFFFFFFFF", Value::I(-1))};
+        case Type::Integer:
+        case Type::UInt32:
+            return {Fixed("0", Value::I(0)),
+                    Fixed("1", Value::I(1)),
+                    Fixed("-1", Value::I(-1)),
+                    Fixed("2147483647", Value::I(INT32_MAX), Role::Huge),
+                    Fixed("-2147483648", Value::I(INT32_MIN)),
+                    Fixed(std::to_string(kBacking), Value::I(kBacking), Role::Backing)};
+        case Type::Int64:
+        case Type::UInt64:
+            return {Fixed("0", Value::L(0)), Fixed("1", Value::L(1)), Fixed("-1", Value::L(-1)),
+                    Fixed("9223372036854775807", Value::L(INT64_MAX)),
+                    Fixed("-9223372036854775808", Value::L(INT64_MIN))};
+        case Type::Double:
+        case Type::Single:
+            return {Fixed("0", Value::D(0.0)),
+                    Fixed("-0", Value::D(-0.0)),
+                    Fixed("nan", Value::D(NAN)),
+                    Fixed("inf", Value::D(INFINITY)),
+                    Fixed("-inf", Value::D(-INFINITY)),
+                    Fixed("1e300", Value::D(1e300)),
+                    Fixed("2147483647", Value::D(2147483647.0))};
+        case Type::Boolean: return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
+        case Type::MemoryBlock:
+            return {Nil(),
+                    {"block(0)", [](Child& c) { return c.Own(c.host.NewMemoryBlock(0)); }},
+                    {"block(1)",
+                     [](Child& c) {
+                         Value v = c.Own(c.host.NewMemoryBlock(1));
+                         c.host.BlockData(v.h)[0] = (char)0xFF;
+                         return v;
+                     }},
+                    {"block(?)",
+                     [](Child& c) {
+                         char* bytes = (char*)malloc(kBacking);
+                         memset(bytes, 'x', kBacking);
+                         c.buffers.push_back(bytes);
+                         return c.Own(c.host.MemoryBlockOver(bytes));
+                     },
+                     Role::Unsized}};
+        case Type::FolderItem: {
+            auto item = [](const std::string& label, const std::string& path) {
+                return Sample{label, [path](Child& c) { return c.Own(c.host.FolderItem(path)); }};
+            };
+            return {Nil(), item("file", places_.file), item("folder", places_.folder),
+                    item("missing", places_.missing)};
+        }
+        case Type::Variant: {
+            auto variant = [](const std::string& label, emu::TypeCode type, std::function<Value(Child&)> inner) {
+                return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
+            };
+            auto object = New("Object").make;
+            auto text = Str("", "A", emu::kUTF8).make;
+            return {Nil(),
+                    variant("variant(0)", emu::kIntegerType, [](Child&) { return Value::I(0); }),
+                    variant("variant(nan)", emu::kDoubleType, [](Child&) { return Value::D(NAN); }),
+                    variant("variant(\"A\")", emu::kStringType, text),
+                    variant("variant(new Object)", emu::kObjectType, object),
+                    ArrayOf("array(0 objects)", emu::kObjectType, {}),
+                    ArrayOf("array(1 object)", emu::kObjectType, {object}),
+                    ArrayOf("array(2 integers)", emu::kIntegerType,
+                            {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
+                    ArrayOf("array(1 string)", emu::kStringType, {text}),
+                    New("Object")};
+        }
+        case Type::Object: {
+            Samples s = {Nil(), New("Object")};
+            for (emu::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
+            return s;
+        }
+        case Type::Class:
+        case Type::None: break;
     }
     if (emu::HostClass* c = host_.FindClass(d.name)) return {Nil(), New(c->name)};
     return {Nil()};  // a type this host does not know: a zero word

@@ -57,14 +57,14 @@ Sample Byref(Sample s, const std::string& type);
 
 // The boundary values of each declared type, and which were used.
 class Catalog {
-public:
+  public:
     Catalog(emu::Host& host, const Places& places) : host_(host), places_(places) {}
 
     Samples Of(const std::string& type);
     // "type  values" for every type used, in order.
     std::string Legend() const;
 
-private:
+  private:
     Samples Make(const std::string& type);
     Samples Arrays(const std::string& element);
 

@@ -69,22 +69,26 @@ const Mode kModes[] = {
 // What may follow PLUGIN, run in the order given.
 const char* const kOptions[][2] = {
     {"-e STATEMENT", "runs a statement (each line of it, if it has several)"},
-    {"SCRIPT", "runs a script file, one statement per line; a first line\n"
-               "starting with #! is skipped, so scripts can be made executable"},
-    {"-", "runs standard input; on a terminal, the prompt: line\n"
-          "editing, Tab completion, history kept between sessions, a\n"
-          "bare expression prints its value, and neither an error nor\n"
-          "Ctrl-C ends the session"},
+    {"SCRIPT",
+     "runs a script file, one statement per line; a first line\n"
+     "starting with #! is skipped, so scripts can be made executable"},
+    {"-",
+     "runs standard input; on a terminal, the prompt: line\n"
+     "editing, Tab completion, history kept between sessions, a\n"
+     "bare expression prints its value, and neither an error nor\n"
+     "Ctrl-C ends the session"},
 };
 
 const char* const kExitCodes[][2] = {
     {"0", "success"},
-    {"1", "an error in a statement or a script, a plugin that does not load,\n"
-          "or output that cannot be written (1 wins over 3)"},
+    {"1",
+     "an error in a statement or a script, a plugin that does not load,\n"
+     "or output that cannot be written (1 wins over 3)"},
     {"2", "a usage error"},
     {"3", "the plugin leaked references or released one too often"},
-    {"4", "--stress met a crash, time-out or reference fault that the expect\n"
-          "file does not list"},
+    {"4",
+     "--stress met a crash, time-out or reference fault that the expect\n"
+     "file does not list"},
     {"128+N", "the plugin crashed with signal N (139: SIGSEGV)"},
     {"130", "Ctrl-C (SIGINT) ended statements or a script (not the prompt)"},
 };
@@ -148,15 +152,16 @@ int Help(const Args&) {
         const char* row[1][2] = {{names.c_str(), m.help}};
         out += Indented(row, 1, w);
     }
-    out += "\nThe first statement that fails ends the run with one line on standard error,\n"
-           "FILE:LINE:COLUMN: message. While the statements come from standard input or\n"
-           "the prompt, the plugin's standard input is empty until feed() gives it one;\n"
-           "otherwise it is tkzhost's own. Ctrl-C interrupts the call running where\n"
-           "the call allows it (a delay returns early) and ends the statement.\n\n"
-           "The plugin runs under the character-type locale of the environment\n"
-           "(LC_ALL, LC_CTYPE, LANG; C and POSIX mean C.UTF-8, which treats bytes as C\n"
-           "does); numbers keep the C locale's form. The prompt's history is kept in\n"
-           "$XDG_STATE_HOME/tkzhost/history (~/.local/state/tkzhost/history).\n\n";
+    out +=
+        "\nThe first statement that fails ends the run with one line on standard error,\n"
+        "FILE:LINE:COLUMN: message. While the statements come from standard input or\n"
+        "the prompt, the plugin's standard input is empty until feed() gives it one;\n"
+        "otherwise it is tkzhost's own. Ctrl-C interrupts the call running where\n"
+        "the call allows it (a delay returns early) and ends the statement.\n\n"
+        "The plugin runs under the character-type locale of the environment\n"
+        "(LC_ALL, LC_CTYPE, LANG; C and POSIX mean C.UTF-8, which treats bytes as C\n"
+        "does); numbers keep the C locale's form. The prompt's history is kept in\n"
+        "$XDG_STATE_HOME/tkzhost/history (~/.local/state/tkzhost/history).\n\n";
     out += tkzhost::kStatementHelp;
     out += "\nExamples (in the build folder):\n";
     out += kExamples;
@@ -201,7 +206,7 @@ void OnInterrupt(int) {
 }
 
 void CatchInterrupts() {
-    struct sigaction sa{};
+    struct sigaction sa {};
     if (sigaction(SIGINT, nullptr, &sa) != 0 || sa.sa_handler != SIG_DFL) return;
     sa.sa_handler = OnInterrupt;
     sa.sa_flags = 0;
@@ -224,7 +229,8 @@ int OutputStatus() {
     }
     if (!std::ferror(stdout) && std::cout.good()) return 0;
     int e = errno;  // 0 when what failed was written before, by the plugin
-    if (e != EPIPE) std::fprintf(stderr, "tkzhost: cannot write standard output%s%s\n", e ? ": " : "", e ? strerror(e) : "");
+    if (e != EPIPE)
+        std::fprintf(stderr, "tkzhost: cannot write standard output%s%s\n", e ? ": " : "", e ? strerror(e) : "");
     clearerr(stdout);
     std::cout.clear();
     return 1;
@@ -266,7 +272,7 @@ struct Item {
 const char kBom[] = "\xEF\xBB\xBF";  // a UTF-8 byte-order mark, which some editors start a file with
 
 class Runner {
-public:
+  public:
     explicit Runner(emu::Host& host) : host_(host), run_(host) {
         run_.beforeCall = [this](int column) { tkzhost::CrashPlace(where_ + ":" + std::to_string(column)); };
         run_.interrupted = &gInterrupted;
@@ -309,7 +315,7 @@ public:
     bool quit = false;
     std::string banner;  // said when the prompt opens
 
-private:
+  private:
     int Stream(int fd) {
         std::string line;
         if (isatty(fd) && isatty(1)) return Prompt(fd);
@@ -335,7 +341,7 @@ private:
         if (int s = OutputStatus()) return s;
         run_.echo = true;
         std::string line;
-        for (int n = 1; !quit; ) {
+        for (int n = 1; !quit;) {
             gInterrupted = 0;
             tkzhost::LineEditor::Result r = editor.Read("tkz> ", &line);
             if (r == tkzhost::LineEditor::End) break;
@@ -445,7 +451,8 @@ int Run(const Args& args) {
     if (!leaks.empty() || !host.violations.empty()) {
         std::fprintf(stderr, "tkzhost: reference faults of the plugin during this run:\n");
         for (const emu::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
-        for (const emu::Violation& v : host.violations) std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
+        for (const emu::Violation& v : host.violations)
+            std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
         if (status == 0) status = 3;
     }
     if (status == 130) {
@@ -484,7 +491,8 @@ int main(int argc, char** argv) {
     int status = -1;
     for (const Mode& m : kModes)
         if (args[0] == m.name || (m.alias && args[0] == m.alias)) status = m.run(Args(args.begin() + 1, args.end()));
-    if (status < 0 && args[0].size() > 1 && args[0][0] == '-') return UsageError("unknown option " + tkzhost::Escape(args[0]));
+    if (status < 0 && args[0].size() > 1 && args[0][0] == '-')
+        return UsageError("unknown option " + tkzhost::Escape(args[0]));
     if (status < 0) status = Run(args);
     int output = OutputStatus();
     return status ? status : output;

@@ -111,8 +111,8 @@ const FoldShape* LiveShape(bool (*same)(const int32_t*, const int32_t*), FoldSha
     }
     Derive(t, local);
     int i = __atomic_load_n(&gClaimed, __ATOMIC_RELAXED);
-    while (i < kSlots && !__atomic_compare_exchange_n(&gClaimed, &i, i + 1, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {
-    }
+    while (i < kSlots &&
+           !__atomic_compare_exchange_n(&gClaimed, &i, i + 1, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED)) {}
     if (i < kSlots) {
         gShapes[i] = *local;
         __atomic_store_n(&gPublished[i], 1, __ATOMIC_RELEASE);
@@ -174,11 +174,11 @@ TKZ_TARGET("avx2") inline __m256i TurnAvx2(__m256i v, size_t k) {
 
 // 0 in lanes below 32 - k, all ones from there on.
 TKZ_TARGET("avx2") inline __m256i TopLanesAvx2(size_t k) {
-    static const uint8_t kHigh[64] = {
-        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-        0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    static const uint8_t kHigh[64] = {0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                      0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,    0,
+                                      0,    0,    0,    0,    0,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     return _mm256_loadu_si256((const __m256i*)(kHigh + k));
 }
 
@@ -194,7 +194,8 @@ TKZ_TARGET("avx2") inline uint32_t FoldLanesAvx2(__m256i lanes, size_t n) {
         __m256i v = _mm256_cvtepu8_epi32(parts[k]);
         __m256i r = _mm256_and_si256(_mm256_sub_epi32(last, _mm256_add_epi32(step, _mm256_set1_epi32(24 * k))), m31);
         // A shift by 32 gives 0, so a turn by 0 needs no special case.
-        h = _mm256_xor_si256(h, _mm256_or_si256(_mm256_sllv_epi32(v, r), _mm256_srlv_epi32(v, _mm256_sub_epi32(m32, r))));
+        h = _mm256_xor_si256(h,
+                             _mm256_or_si256(_mm256_sllv_epi32(v, r), _mm256_srlv_epi32(v, _mm256_sub_epi32(m32, r))));
     }
     __m128i x = _mm_xor_si128(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
     x = _mm_xor_si128(x, _mm_shuffle_epi32(x, 0x4E));
@@ -203,7 +204,8 @@ TKZ_TARGET("avx2") inline uint32_t FoldLanesAvx2(__m256i lanes, size_t n) {
 }
 
 template <int R>
-TKZ_TARGET("avx2") uint32_t HashAvx2(const FoldShape& s, const unsigned char* p, size_t n) {
+TKZ_TARGET("avx2")
+uint32_t HashAvx2(const FoldShape& s, const unsigned char* p, size_t n) {
     // Shorter text has no whole vector to read within it.
     if (n < 32) return ScalarWith(s.table, p, n);
     const RangesAvx2<R> ranges(s);
@@ -238,7 +240,8 @@ TKZ_TARGET("avx2") uint32_t HashAvx2(const FoldShape& s, const unsigned char* p,
 // ---- SSE2: the 32 lanes as two halves ------------------------------------------
 
 template <int R>
-TKZ_TARGET("sse2") inline __m128i OutsideSse2(__m128i x, const __m128i* off, const __m128i* bound) {
+TKZ_TARGET("sse2")
+inline __m128i OutsideSse2(__m128i x, const __m128i* off, const __m128i* bound) {
     __m128i m = _mm_cmpgt_epi8(_mm_add_epi8(x, off[0]), bound[0]);
     for (int r = 1; r < R; ++r) m = _mm_and_si128(m, _mm_cmpgt_epi8(_mm_add_epi8(x, off[r]), bound[r]));
     return m;
@@ -249,7 +252,8 @@ TKZ_TARGET("sse2") inline __m128i OutsideSse2(__m128i x, const __m128i* off, con
 // accumulated. The bytes before the first block and after the last go
 // through the table one by one.
 template <int R>
-TKZ_TARGET("sse2") uint32_t HashSse2(const FoldShape& s, const unsigned char* p, size_t n) {
+TKZ_TARGET("sse2")
+uint32_t HashSse2(const FoldShape& s, const unsigned char* p, size_t n) {
     __m128i off[kMaxRanges], bound[kMaxRanges];
     for (int r = 0; r < R; ++r) {
         off[r] = _mm_set1_epi8(RangeOffset(s, r));
@@ -284,14 +288,16 @@ TKZ_TARGET("sse2") uint32_t HashSse2(const FoldShape& s, const unsigned char* p,
 TKZ_TARGET("avx2") bool SameTableAvx2(const int32_t* a, const int32_t* b) {
     __m256i diff = _mm256_setzero_si256();
     for (int i = 0; i < 256; i += 8)
-        diff = _mm256_or_si256(diff, _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i)), _mm256_loadu_si256((const __m256i*)(b + i))));
+        diff = _mm256_or_si256(diff, _mm256_xor_si256(_mm256_load_si256((const __m256i*)(a + i)),
+                                                      _mm256_loadu_si256((const __m256i*)(b + i))));
     return _mm256_testz_si256(diff, diff);
 }
 
 TKZ_TARGET("sse2") bool SameTableSse2(const int32_t* a, const int32_t* b) {
     __m128i diff = _mm_setzero_si128();
     for (int i = 0; i < 256; i += 4)
-        diff = _mm_or_si128(diff, _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i))));
+        diff = _mm_or_si128(
+            diff, _mm_xor_si128(_mm_load_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i))));
     return _mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) == 0xFFFF;
 }
 
@@ -426,7 +432,9 @@ void tkz_xorwords(unsigned char* dst, const unsigned char* src, size_t n, unsign
     XorFn f = __atomic_load_n(&gXor, __ATOMIC_RELAXED);
     if (f == nullptr) {
         unsigned paths = tkz_cpu_paths();
-        f = (paths & kTkzPathAVX2) ? tkz_xorwords_avx2 : (paths & kTkzPathSSE2) ? tkz_xorwords_sse2 : tkz_xorwords_serial;
+        f = (paths & kTkzPathAVX2)   ? tkz_xorwords_avx2
+            : (paths & kTkzPathSSE2) ? tkz_xorwords_sse2
+                                     : tkz_xorwords_serial;
         __atomic_store_n(&gXor, f, __ATOMIC_RELAXED);
     }
     f(dst, src, n, k);

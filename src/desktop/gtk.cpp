@@ -41,11 +41,17 @@ void* OpenFirst(const char* const* names, int count) {
     return nullptr;
 }
 
-const char* const kGtkNames[] = {"libgtk-x11-2.0.so", "libgtk-x11-2.0.so.0", "/usr/lib/libgtk-x11-2.0.so",
-                                 "/usr/lib32/libgtk-x11-2.0.so", "/usr/lib/libgtk-x11-2.0.so.0",
+const char* const kGtkNames[] = {"libgtk-x11-2.0.so",
+                                 "libgtk-x11-2.0.so.0",
+                                 "/usr/lib/libgtk-x11-2.0.so",
+                                 "/usr/lib32/libgtk-x11-2.0.so",
+                                 "/usr/lib/libgtk-x11-2.0.so.0",
                                  "/usr/lib32/libgtk-x11-2.0.so.0"};
-const char* const kGdkNames[] = {"libgdk-x11-2.0.so", "libgdk-x11-2.0.so.0", "/usr/lib/libgdk-x11-2.0.so",
-                                 "/usr/lib32/libgdk-x11-2.0.so", "/usr/lib/libgdk-x11-2.0.so.0",
+const char* const kGdkNames[] = {"libgdk-x11-2.0.so",
+                                 "libgdk-x11-2.0.so.0",
+                                 "/usr/lib/libgdk-x11-2.0.so",
+                                 "/usr/lib32/libgdk-x11-2.0.so",
+                                 "/usr/lib/libgdk-x11-2.0.so.0",
                                  "/usr/lib32/libgdk-x11-2.0.so.0"};
 const char* const kCairoNames[] = {"libcairo.so", "libcairo.so.2", "libcairo.so.2.10800.10"};
 

@@ -44,4 +44,5 @@ static TKZ_CONSTINIT REALpropertyDefinition TimeZoneProperties[] = {
 static_assert(CountOf(TimeZoneProperties) == 6, "TimeZoneTKZ has six properties");
 
 constinit REALclassDefinition timezoneClass =
-    TKZ_CLASS("TimeZoneTKZ", sizeof(TimeZoneData), nullptr, nullptr, TimeZoneProperties, CountOf(TimeZoneProperties), nullptr, 0, nullptr, 0);
+    TKZ_CLASS("TimeZoneTKZ", sizeof(TimeZoneData), nullptr, nullptr, TimeZoneProperties, CountOf(TimeZoneProperties),
+              nullptr, 0, nullptr, 0);

@@ -111,8 +111,8 @@ REALstringStruct* NameExtensionTKZ(REALfolderItemStruct* item) {
     long dot;
     if (!SplitName(item, &name, &utf8, &dot)) return nullptr;
     long n = StringLength(utf8);
-    REALstringStruct* r = dot >= 0 ? REALBuildUnicodeString(StringText(utf8) + dot + 1, (int)(n - 1 - dot), kEncUTF8)
-                                   : nullptr;
+    REALstringStruct* r =
+        dot >= 0 ? REALBuildUnicodeString(StringText(utf8) + dot + 1, (int)(n - 1 - dot), kEncUTF8) : nullptr;
     REALUnlockString(utf8);
     REALUnlockString(name);
     return r;

@@ -32,9 +32,7 @@ REALstringStruct* GetFolderItemPathWithWindowsEncoding(REALfolderItemStruct* ite
 REALstringStruct* GetFolderItemPathWithUnicodeEncoding(REALfolderItemStruct* item) {
     return PathIn(item, false, kEncUTF16);
 }
-REALstringStruct* GetFolderItemPathWithSystemEncoding(REALfolderItemStruct* item) {
-    return PathIn(item, true, 0);
-}
+REALstringStruct* GetFolderItemPathWithSystemEncoding(REALfolderItemStruct* item) { return PathIn(item, true, 0); }
 
 char* UnixFilePath(REALfolderItemStruct* item) {
     REALstringStruct* path = GetFolderItemPathWithSystemEncoding(item);

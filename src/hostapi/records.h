@@ -22,7 +22,9 @@ struct REALcontrolInstanceStruct;
 struct REALstringData;
 struct REALmoduleDefinition;
 struct REALpictureDescription;
-namespace RB { struct Rect; }
+namespace RB {
+struct Rect;
+}
 
 typedef long REALArrayType;
 typedef long RBPixelType;
@@ -42,21 +44,21 @@ struct REALmethodDefinition {
 struct REALpropertyDefinition {
     uint32_t reserved0;
     const char* name;
-    const char* type;   // "Boolean", "Integer", "String", "Color", "Double"
-    uint32_t flags;     // kPropertyFlags (registration.h)
-    void* getter;       // TKZ_DIRECT: the host reads at dataOffset + param
-    void* setter;       // TKZ_DIRECT: direct write; nullptr: read-only
-    uint32_t param;     // offset of the field within the instance data
+    const char* type;  // "Boolean", "Integer", "String", "Color", "Double"
+    uint32_t flags;    // kPropertyFlags (registration.h)
+    void* getter;      // TKZ_DIRECT: the host reads at dataOffset + param
+    void* setter;      // TKZ_DIRECT: direct write; nullptr: read-only
+    uint32_t param;    // offset of the field within the instance data
     uint32_t reserved1[3];
 };
 
 // The words of a class definition; also used for a class extension.
 struct REALclassDefinition {
-    uint32_t version;       // kInterfaceVersion (registration.h)
+    uint32_t version;  // kInterfaceVersion (registration.h)
     const char* name;
     uint32_t reserved0;
-    uint32_t dataSize;      // rounded up to a multiple of 16 when registered
-    uint32_t dataOffset;    // written by the host when it registers the class
+    uint32_t dataSize;    // rounded up to a multiple of 16 when registered
+    uint32_t dataOffset;  // written by the host when it registers the class
     void* constructor;
     void* destructor;
     REALpropertyDefinition* properties;
@@ -64,7 +66,7 @@ struct REALclassDefinition {
     REALmethodDefinition* methods;
     uint32_t methodCount;
     uint32_t reserved1[9];
-    uint32_t flags;         // kClassFlags (registration.h)
+    uint32_t flags;  // kClassFlags (registration.h)
     uint32_t reserved2[2];
     REALmethodDefinition* sharedMethods;
     uint32_t sharedMethodCount;

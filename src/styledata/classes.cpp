@@ -31,9 +31,7 @@ long ComposeTextColor(long red, long green, long blue) {
 }
 
 StyleData* StyleDataOf(REALobjectStruct* o) { return InstanceData<StyleData>(StyleDataClass, o); }
-StyleDataList* StyleDataListOf(REALobjectStruct* o) {
-    return InstanceData<StyleDataList>(StyleDataListClass, o);
-}
+StyleDataList* StyleDataListOf(REALobjectStruct* o) { return InstanceData<StyleDataList>(StyleDataListClass, o); }
 
 namespace {
 void ReleaseString(REALstringStruct*& s) {
@@ -224,9 +222,10 @@ static constinit REALmethodDefinition StyleDataListMethods[] = {
 static_assert(CountOf(StyleDataListMethods) == 1, "StyleDataListTKZ has one method");
 
 extern "C" {
-constinit REALclassDefinition StyleDataClass = TKZ_CLASS(
-    "StyleDataTKZ", sizeof(StyleData), nullptr, CloseStyleData, StyleDataProperties, CountOf(StyleDataProperties), nullptr, 0, nullptr, 0);
-constinit REALclassDefinition StyleDataListClass =
-    TKZ_CLASS("StyleDataListTKZ", offsetof(StyleDataList, cursorIndex), nullptr, CloseStyleDataList, StyleDataListProperties,
-              CountOf(StyleDataListProperties), StyleDataListMethods, CountOf(StyleDataListMethods), nullptr, 0);
+constinit REALclassDefinition StyleDataClass =
+    TKZ_CLASS("StyleDataTKZ", sizeof(StyleData), nullptr, CloseStyleData, StyleDataProperties,
+              CountOf(StyleDataProperties), nullptr, 0, nullptr, 0);
+constinit REALclassDefinition StyleDataListClass = TKZ_CLASS(
+    "StyleDataListTKZ", offsetof(StyleDataList, cursorIndex), nullptr, CloseStyleDataList, StyleDataListProperties,
+    CountOf(StyleDataListProperties), StyleDataListMethods, CountOf(StyleDataListMethods), nullptr, 0);
 }

@@ -27,7 +27,7 @@ struct StyleData {
     unsigned char Condense;
     uint32_t TextColor;  // &h00RRGGBB
     unsigned char Extend;
-    int32_t Red;         // 16-bit scale
+    int32_t Red;  // 16-bit scale
     unsigned char ColorAvailable;
     int32_t Green;
     unsigned char FontAvailable;

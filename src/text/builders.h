@@ -11,16 +11,16 @@
 #include "strings.h"
 
 struct AsciiStringHandle {
-    char* data;     // block of capacity + 4 bytes; text starts at data + 1
-    int length;     // text bytes added so far
+    char* data;  // block of capacity + 4 bytes; text starts at data + 1
+    int length;  // text bytes added so far
     int capacity;
     unsigned long encoding;
 };
 
 struct UnicodeStringHandle {
-    char* data;     // 16-bit units from data + 1 on, read and written unaligned
-    int length;     // in 16-bit units
-    int capacity;   // in bytes
+    char* data;    // 16-bit units from data + 1 on, read and written unaligned
+    int length;    // in 16-bit units
+    int capacity;  // in bytes
 };
 
 bool InitUTF8(AsciiStringHandle& h, int capacity);

@@ -42,16 +42,40 @@ const unsigned char* Utf16Bytes(REALstringStruct* text, REALstringStruct** out, 
 }  // namespace
 
 rbText::rbText(REALstringStruct* s)
-    : text(s), utf16(nullptr), utf32(nullptr), utf8Length(-1), utf16Length(-1), utf32Length(-1),
-      windowsText(nullptr), macRomanText(nullptr), asciiText(nullptr), utf8Text(nullptr),
-      intArray(nullptr), arrayCount(0), wValues(nullptr), cValues(nullptr), bstr(nullptr) {
+    : text(s),
+      utf16(nullptr),
+      utf32(nullptr),
+      utf8Length(-1),
+      utf16Length(-1),
+      utf32Length(-1),
+      windowsText(nullptr),
+      macRomanText(nullptr),
+      asciiText(nullptr),
+      utf8Text(nullptr),
+      intArray(nullptr),
+      arrayCount(0),
+      wValues(nullptr),
+      cValues(nullptr),
+      bstr(nullptr) {
     if (s != nullptr) REALLockString(s);
 }
 
 rbText::rbText(REALintArrayStruct* a)
-    : text(nullptr), utf16(nullptr), utf32(nullptr), utf8Length(-1), utf16Length(-1), utf32Length(-1),
-      windowsText(nullptr), macRomanText(nullptr), asciiText(nullptr), utf8Text(nullptr),
-      intArray(a), arrayCount(0), wValues(nullptr), cValues(nullptr), bstr(nullptr) {
+    : text(nullptr),
+      utf16(nullptr),
+      utf32(nullptr),
+      utf8Length(-1),
+      utf16Length(-1),
+      utf32Length(-1),
+      windowsText(nullptr),
+      macRomanText(nullptr),
+      asciiText(nullptr),
+      utf8Text(nullptr),
+      intArray(a),
+      arrayCount(0),
+      wValues(nullptr),
+      cValues(nullptr),
+      bstr(nullptr) {
     if (a != nullptr) {
         REALLockObject((REALobjectStruct*)a);
         arrayCount = REALGetArrayUBound(a) + 1;

@@ -9,7 +9,7 @@ extern const unsigned short empty16[4];
 extern const unsigned int empty32[4];
 
 class rbText {
-public:
+  public:
     explicit rbText(REALstringStruct* s);
     explicit rbText(REALintArrayStruct* a);
     ~rbText();
@@ -48,7 +48,7 @@ public:
     // Shared by GetWindows and the free GetPassword.
     const char* Form(REALstringStruct** field, unsigned long encoding);
 
-private:
+  private:
     REALstringStruct* text;
     unsigned short* utf16;
     unsigned int* utf32;

@@ -75,8 +75,8 @@ REALstringStruct* UnicodeCString2RB(const wchar_t* text) {
 }
 
 REALstringStruct* REALBuildOSTypeString(unsigned long code) {
-    unsigned char b[4] = {(unsigned char)(code >> 24), (unsigned char)(code >> 16),
-                          (unsigned char)(code >> 8), (unsigned char)code};
+    unsigned char b[4] = {(unsigned char)(code >> 24), (unsigned char)(code >> 16), (unsigned char)(code >> 8),
+                          (unsigned char)code};
     bool high = (b[0] | b[1] | b[2] | b[3]) & 0x80;
     return REALBuildUnicodeString(b, 4, high ? kEncMacRoman : kEncASCII);
 }
@@ -104,8 +104,8 @@ unsigned long REALstringToOSType(REALstringStruct* s) {
 REALstringStruct* REALConvertStringFast(REALstringStruct* s, unsigned long encoding) {
     if (s == nullptr) return nullptr;
     unsigned long have = StringEncoding(s);
-    bool asciiSubset = have == kEncASCII &&
-                       (encoding == kEncWindows || encoding == kEncUTF8 || encoding == kEncMacRoman);
+    bool asciiSubset =
+        have == kEncASCII && (encoding == kEncWindows || encoding == kEncUTF8 || encoding == kEncMacRoman);
     if (have == encoding || asciiSubset) {
         REALLockString(s);
         return s;

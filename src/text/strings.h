@@ -15,16 +15,16 @@ enum : unsigned long {
     kEncWindows = 0x00000500,  // Windows Latin-1, code page 1252
     kEncASCII = 0x00000600,
     kEncUTF8 = 0x08000100,
-    kEncUTF32 = 0x0C000100,    // machine byte order; input only
-    kEncRaw = 0x0000FFFF,      // bytes of no known encoding
+    kEncUTF32 = 0x0C000100,  // machine byte order; input only
+    kEncRaw = 0x0000FFFF,    // bytes of no known encoding
 };
 
 // The host string record as the plugin reads it (never writes it).
 struct StringRecord {
     uint32_t reserved0;
-    char* buffer;       // text starts at buffer + 1 and is followed by a NUL
+    char* buffer;  // text starts at buffer + 1 and is followed by a NUL
     uint32_t reserved1;
-    int32_t length;     // in bytes
+    int32_t length;  // in bytes
     uint32_t encoding;
 };
 static_assert(offsetof(StringRecord, buffer) == 4, "");

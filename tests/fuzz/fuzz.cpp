@@ -75,8 +75,12 @@ Scope::~Scope() {
 void* Scope::Own(void* handle) { return handle ? owned.push_back(handle), handle : nullptr; }
 void* Scope::Str(const std::string& bytes, uint32_t encoding) { return Own(Host().NewString(bytes, encoding)); }
 Value Scope::Owned(Value v) { return v.kind == Value::Handle ? Own(v.h), v : v; }
-Value Scope::Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self) { return Owned(Host().Call(m, args, self)); }
+Value Scope::Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self) {
+    return Owned(Host().Call(m, args, self));
+}
 Value Scope::Prop(void* obj, const char* name) { return Owned(Host().GetProp(obj, name)); }
-std::string Scope::Text(void* s) { return s ? Hex(Host().Bytes(s)) + "tag " + std::to_string(Host().Encoding(s)) : "nil"; }
+std::string Scope::Text(void* s) {
+    return s ? Hex(Host().Bytes(s)) + "tag " + std::to_string(Host().Encoding(s)) : "nil";
+}
 
 }  // namespace fuzz

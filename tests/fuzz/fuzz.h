@@ -24,8 +24,10 @@ const emu::MethodDef* Global(const char* decl);
 const emu::MethodDef* Member(const char* cls, const char* decl, bool shared);
 
 [[noreturn]] void Fail(const std::string& what);
-#define FUZZ_CHECK(cond, what) \
-    do if (!(cond)) ::fuzz::Fail(std::string(#cond) + "\n  " + (what)); while (0)
+#define FUZZ_CHECK(cond, what)                                           \
+    do                                                                   \
+        if (!(cond)) ::fuzz::Fail(std::string(#cond) + "\n  " + (what)); \
+    while (0)
 
 // The encoding values of the interface, for random tags.
 extern const uint32_t kEncodings[7];
@@ -57,11 +59,11 @@ struct Scope {
 
 // The target's entry point: the body runs once per input, with `in` over the
 // input's bytes and the input's Scope `s`.
-#define FUZZ_TARGET(body)                                                                                   \
-    static void body(FuzzedDataProvider& in, ::fuzz::Scope& s);                                            \
-    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {                              \
-        FuzzedDataProvider in(data, size);                                                                  \
-        ::fuzz::Scope s;                                                                                    \
-        return body(in, s), 0;                                                                              \
-    }                                                                                                       \
+#define FUZZ_TARGET(body)                                                     \
+    static void body(FuzzedDataProvider& in, ::fuzz::Scope& s);               \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { \
+        FuzzedDataProvider in(data, size);                                    \
+        ::fuzz::Scope s;                                                      \
+        return body(in, s), 0;                                                \
+    }                                                                         \
     static void body(FuzzedDataProvider& in, ::fuzz::Scope& s)

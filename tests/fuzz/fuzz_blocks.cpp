@@ -10,9 +10,11 @@
 using namespace fuzz;
 
 FUZZ_TARGET(Blocks) {
-    static const emu::MethodDef *toBlock = Global("StringToMemoryBlockTKZ"), *toString = Global("MemoryBlockToStringTKZ"),
-                                *toStringLen = Global("MemoryBlockToStringWithLengthTKZ"), *cloneString = Global("CloneStringTKZ"),
-                                *cloneBlock = Global("CloneMemoryBlockTKZ"), *cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
+    static const emu::MethodDef *toBlock = Global("StringToMemoryBlockTKZ"),
+                                *toString = Global("MemoryBlockToStringTKZ"),
+                                *toStringLen = Global("MemoryBlockToStringWithLengthTKZ"),
+                                *cloneString = Global("CloneStringTKZ"), *cloneBlock = Global("CloneMemoryBlockTKZ"),
+                                *cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
     int shape = in.ConsumeIntegralInRange(0, 2);  // nil, known size, unknown size
     uint32_t enc = PickEncoding(in);
     int32_t len = in.ConsumeBool() ? in.ConsumeIntegral<int32_t>()
@@ -20,7 +22,9 @@ FUZZ_TARGET(Blocks) {
     if (in.ConsumeBool()) len = in.PickValueInArray({INT_MIN, INT_MIN + 1, -1, 0, 1, INT_MAX - 1, INT_MAX});
     std::string bytes = in.ConsumeRemainingBytesAsString();
     if (shape == 2 && len > 65536) len %= 65537;  // the memory behind it must exist
-    auto what = [&] { return "bytes " + Hex(bytes) + " shape " + std::to_string(shape) + " len " + std::to_string(len); };
+    auto what = [&] {
+        return "bytes " + Hex(bytes) + " shape " + std::to_string(shape) + " len " + std::to_string(len);
+    };
     emu::Host& h = Host();
 
     void* str = shape == 0 ? nullptr : s.Str(bytes, enc);

@@ -64,8 +64,10 @@ FUZZ_TARGET(Bytes) {
     FUZZ_CHECK(s.Text(code) == Built(four, high ? emu::kMacRoman : emu::kASCII), what());
     FUZZ_CHECK(s.Call(toCode, {Value::H(code)}).i == v, what());
     std::string packed = (b + "    ").substr(0, 4);
-    uint32_t want4 = (uint32_t)(unsigned char)packed[0] << 24 | (unsigned char)packed[1] << 16 | (unsigned char)packed[2] << 8 |
-                     (unsigned char)packed[3];
-    FUZZ_CHECK((uint32_t)s.Call(toCode, {Value::H(nil ? nullptr : s.Str(b, enc == emu::kRaw ? emu::kRaw : emu::kMacRoman))}).i == want4,
-               what());
+    uint32_t want4 = (uint32_t)(unsigned char)packed[0] << 24 | (unsigned char)packed[1] << 16 |
+                     (unsigned char)packed[2] << 8 | (unsigned char)packed[3];
+    FUZZ_CHECK(
+        (uint32_t)s.Call(toCode, {Value::H(nil ? nullptr : s.Str(b, enc == emu::kRaw ? emu::kRaw : emu::kMacRoman))})
+                .i == want4,
+        what());
 }

@@ -42,6 +42,7 @@ FUZZ_TARGET(Names) {
     FUZZ_CHECK(got == (dot == std::string::npos ? "nil" : UTF8(name.substr(dot + 1))), what() + " gave " + got);
     // Without a dot the whole name comes back as converted: empty, not nil.
     got = s.Text(s.Call(base, {}, item).h);
-    FUZZ_CHECK(got == (dot == std::string::npos ? Hex(name) + "tag " + std::to_string(emu::kUTF8) : UTF8(name.substr(0, dot))),
-               what() + " gave " + got);
+    FUZZ_CHECK(
+        got == (dot == std::string::npos ? Hex(name) + "tag " + std::to_string(emu::kUTF8) : UTF8(name.substr(0, dot))),
+        what() + " gave " + got);
 }

@@ -35,7 +35,8 @@ uint8_t Kind(Op op, const Value& got) {
 void Child(FuzzedDataProvider& in, int trace) {
     std::vector<std::pair<Op, int32_t>> ops;
     for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n)
-        ops.push_back({(Op)in.ConsumeIntegralInRange(0, 6), in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000)});
+        ops.push_back(
+            {(Op)in.ConsumeIntegralInRange(0, 6), in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000)});
     std::string bytes = in.ConsumeRemainingBytesAsString();
     int fd = memfd_create("stdin", 0);
     if (fd < 0 || write(fd, bytes.data(), bytes.size()) != (ssize_t)bytes.size()) Fail("no memory file");
@@ -51,7 +52,8 @@ void Child(FuzzedDataProvider& in, int trace) {
         void* word = op == kString ? Host().NewString("old", emu::kUTF8) : nullptr;  // ReadString releases it
         std::vector<Value> args;
         if (op == kRead) args = {Value::I(count)};
-        if (op == kInteger || op == kDouble || op == kString) args = {Value::R(op == kInteger ? (void*)&i : op == kDouble ? (void*)&d : &word)};
+        if (op == kInteger || op == kDouble || op == kString)
+            args = {Value::R(op == kInteger ? (void*)&i : op == kDouble ? (void*)&d : &word)};
         Value got = s.Call(methods[op], args);
         s.Own(word);
         uint8_t kind = (uint8_t)(op << 4 | Kind(op, got));
@@ -64,13 +66,24 @@ void Child(FuzzedDataProvider& in, int trace) {
         double w = 0;
         auto bits = [](double x) { return Hex(std::string((const char*)&x, sizeof x)); };
         switch (op) {
-        case kRead: read.resize(fread(read.data(), 1, read.size(), model)), answer = s.Text(got.h), want = Built(read, emu::kRaw); break;
-        case kCharacter: want = std::to_string(fgetc(model)); break;
-        case kInteger: want = std::to_string(fscanf(model, "%d", &v)) + " " + std::to_string(v), answer += " " + std::to_string(i); break;
-        case kDouble: want = std::to_string(fscanf(model, "%lf", &w)) + " " + bits(w), answer += " " + bits(d); break;
-        case kString: want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, emu::kRaw), answer += " " + s.Text(word); break;
-        case kReady: want = "1", answer = std::to_string(got.b); break;  // a file is always ready
-        case kFlush: fclose(model), model = nullptr; continue;
+            case kRead:
+                read.resize(fread(read.data(), 1, read.size(), model)), answer = s.Text(got.h),
+                                                                        want = Built(read, emu::kRaw);
+                break;
+            case kCharacter: want = std::to_string(fgetc(model)); break;
+            case kInteger:
+                want = std::to_string(fscanf(model, "%d", &v)) + " " + std::to_string(v),
+                answer += " " + std::to_string(i);
+                break;
+            case kDouble:
+                want = std::to_string(fscanf(model, "%lf", &w)) + " " + bits(w), answer += " " + bits(d);
+                break;
+            case kString:
+                want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, emu::kRaw),
+                answer += " " + s.Text(word);
+                break;
+            case kReady: want = "1", answer = std::to_string(got.b); break;  // a file is always ready
+            case kFlush: fclose(model), model = nullptr; continue;
         }
         FUZZ_CHECK(answer == want, "input " + Hex(bytes) + " calls" + done + " gave " + answer + ", not " + want);
     }

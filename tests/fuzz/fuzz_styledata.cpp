@@ -26,7 +26,11 @@ std::vector<std::string> Mac(const std::string& t, uint32_t enc, const std::stri
     int16_t count = 0;
     if (st.size() >= 22) memcpy(&count, st.data(), 2);
     size_t n = count > 0 ? std::min<size_t>((size_t)count, (st.size() - 2) / 20) : 0;
-    auto start = [&](size_t i) { int32_t v; memcpy(&v, st.data() + 2 + 20 * i, 4); return (int64_t)v; };
+    auto start = [&](size_t i) {
+        int32_t v;
+        memcpy(&v, st.data() + 2 + 20 * i, 4);
+        return (int64_t)v;
+    };
     for (size_t i = 0; i < n; ++i) runs.push_back(Run(t, enc, start(i), i + 1 < n ? start(i + 1) : (int64_t)t.size()));
     return runs;
 }
@@ -69,7 +73,8 @@ FUZZ_TARGET(Styles) {
         FUZZ_CHECK(s.Call(item, {Value::I(index)}, list).h == nullptr, what() + " index " + std::to_string(index));
     for (size_t i = 0; i < want.size(); ++i) {
         void* run = s.Call(item, {Value::I((int32_t)i + 1)}, list).h;
-        std::string got = run ? s.Text(s.Prop(run, "Text").h) + " length " + std::to_string(s.Prop(run, "TextLength").i) : "no run";
+        std::string got =
+            run ? s.Text(s.Prop(run, "Text").h) + " length " + std::to_string(s.Prop(run, "TextLength").i) : "no run";
         FUZZ_CHECK(got == want[i], what() + " run " + std::to_string(i + 1) + " gave " + got);
     }
 }

@@ -29,10 +29,12 @@ std::vector<uint32_t> Form(const std::string& b, uint32_t enc) {
 bool Accepted(const std::vector<uint32_t>& form, int32_t mode) {
     for (int hyphens = (mode & 2) ? 0 : 15; hyphens < 16; ++hyphens) {  // without bit 1 all four are required
         std::string t = (mode & 1) ? "" : "{";
-        for (int g = 0; g < 5; ++g) t += std::string(g == 0 ? 8 : g == 4 ? 12 : 4, 'D') + (g < 4 && (hyphens >> g & 1) ? "-" : "");
+        for (int g = 0; g < 5; ++g)
+            t += std::string(g == 0 ? 8 : g == 4 ? 12 : 4, 'D') + (g < 4 && (hyphens >> g & 1) ? "-" : "");
         t += (mode & 1) ? "" : "}";
         bool same = t.size() == form.size();
-        for (size_t i = 0; same && i < t.size(); ++i) same = t[i] == 'D' ? form[i] < 128 && isxdigit((int)form[i]) : form[i] == (uint32_t)t[i];
+        for (size_t i = 0; same && i < t.size(); ++i)
+            same = t[i] == 'D' ? form[i] < 128 && isxdigit((int)form[i]) : form[i] == (uint32_t)t[i];
         if (same) return true;
     }
     return false;
