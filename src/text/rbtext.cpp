@@ -60,22 +60,9 @@ rbText::rbText(REALstringStruct* s)
     if (s != nullptr) REALLockString(s);
 }
 
-rbText::rbText(REALintArrayStruct* a)
-    : text(nullptr),
-      utf16(nullptr),
-      utf32(nullptr),
-      utf8Length(-1),
-      utf16Length(-1),
-      utf32Length(-1),
-      windowsText(nullptr),
-      macRomanText(nullptr),
-      asciiText(nullptr),
-      utf8Text(nullptr),
-      intArray(a),
-      arrayCount(0),
-      wValues(nullptr),
-      cValues(nullptr),
-      bstr(nullptr) {
+// Starts as the text of a nil string would, then takes the array.
+rbText::rbText(REALintArrayStruct* a) : rbText((REALstringStruct*)nullptr) {
+    intArray = a;
     if (a != nullptr) {
         REALLockObject((REALobjectStruct*)a);
         arrayCount = REALGetArrayUBound(a) + 1;
