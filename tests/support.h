@@ -108,8 +108,9 @@ struct Fn<R (*)(A...)> {
     R operator()(B&&... b) const {
         return f(Arg<A>(std::forward<B>(b))...);
     }
-    // The parameters as a mangled symbol spells them: "FvE" around them in
-    // the type's own name (a nested name's class first, in `outer`).
+    // The parameters as a mangled symbol spells them: what the type's own
+    // name holds from `from` (past "Fv", or a member's "M<class>Fv") to its
+    // closing "E".
     static std::string Params(const std::string& of, size_t from) { return of.substr(from, of.size() - from - 1); }
     static std::string Symbol(const char* name) {
         std::string t = typeid(void(A...)).name();
