@@ -45,29 +45,19 @@ std::string MakeFile(const std::string& dir, const std::string& name, mode_t mod
 PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
     void* z =
         s.Own(s.host.SyntheticItem("z", "z", s.host.SyntheticItem("y", "y", s.host.SyntheticItem("x", "x", nullptr))));
-    struct {
-        void* item;
-        void* delimiter;
-        std::string want;
-    } rows[] = {{z, s.Str("\xA7", emu::kWindows), "x\xC2\xA7y\xC2\xA7z"},
-                {s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
-                {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
-    for (auto& r : rows)
-        EXPECT_EQ(tkz::Got(s, Ext(s, r.item, "DisplayPathTKZ", {Value::H(r.delimiter)}).h),
-                  tkz::Tagged(r.want, emu::kUTF8));
+    std::tuple<void*, void*, std::string> rows[] = {{z, s.Str("\xA7", emu::kWindows), "x\xC2\xA7y\xC2\xA7z"},
+                                                    {s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
+                                                    {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
+    for (auto& [item, delimiter, want] : rows)
+        EXPECT_EQ(tkz::Got(s, Ext(s, item, "DisplayPathTKZ", {Value::H(delimiter)}).h), tkz::Tagged(want, emu::kUTF8));
 }
 
 // The last-dot rule is fuzz_folderitem's; empty results are nil.
 PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
-    struct Row {
-        const char* name;
-        const char* ext;
-        const char* base;
-    } rows[] = {{"a.b.c", "c", "a.b"}, {".a", "a", ""}, {"a.", "nil", "a"}};
-    for (const Row& r : rows) {
-        void* item = s.Own(s.host.SyntheticItem(r.name, r.name, nullptr));
-        EXPECT_EQ(Text(s, Ext(s, item, "NameExtensionTKZ")), r.ext) << r.name;
-        EXPECT_EQ(s.Bytes(Ext(s, item, "NameWithoutExtensionTKZ").h), r.base) << r.name;
+    for (auto [name, ext, base] : {std::tuple{"a.b.c", "c", "a.b"}, {".a", "a", ""}, {"a.", "nil", "a"}}) {
+        void* item = s.Own(s.host.SyntheticItem(name, name, nullptr));
+        EXPECT_EQ(Text(s, Ext(s, item, "NameExtensionTKZ")), ext) << name;
+        EXPECT_EQ(s.Bytes(Ext(s, item, "NameWithoutExtensionTKZ").h), base) << name;
     }
 }
 

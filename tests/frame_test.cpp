@@ -248,20 +248,19 @@ PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
     s.host.config().logCalls = true;
     // An unknown class raises a NilObjectException; no message, or an empty
     // one (which builds no string), sets Message to nil.
-    struct {
-        const char *cls, *message, *raised, *text;
-    } rows[] = {{"OutOfBoundsException", "bad index", "OutOfBoundsException", "bad index"},
-                {"NoSuchClass", nullptr, "NilObjectException", nullptr},
-                {"RuntimeException", "", "RuntimeException", nullptr}};
-    for (const auto& r : rows) {
+    std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+        {"OutOfBoundsException", "bad index", "OutOfBoundsException", "bad index"},
+        {"NoSuchClass", nullptr, "NilObjectException", nullptr},
+        {"RuntimeException", "", "RuntimeException", nullptr}};
+    for (auto [cls, message, raised, text] : rows) {
         s.host.calls.clear();
-        TKZ_FN(RaiseException)(r.cls, r.message);
+        TKZ_FN(RaiseException)(cls, message);
         ASSERT_EQ(s.host.raised.size(), 1u);
         void* e = s.host.raised[0];
         s.host.raised.clear();
-        EXPECT_EQ(s.host.ClassOf(e)->name, r.raised);
+        EXPECT_EQ(s.host.ClassOf(e)->name, raised);
         Value m = s.Prop(e, "Message");
-        EXPECT_EQ(tkz::Got(s, m.h), r.text ? tkz::Tagged(r.text, emu::kASCII) : "nil");
+        EXPECT_EQ(tkz::Got(s, m.h), text ? tkz::Tagged(text, emu::kASCII) : "nil");
         auto& c = s.host.calls;
         auto set = std::find(c.begin(), c.end(), "REALSetPropValueString");
         EXPECT_NE(std::find(c.begin(), set, "RuntimeRaiseException"), set) << "raised before Message is set";

@@ -61,20 +61,16 @@ PLUGIN_TEST(Uuid, FormsOfEveryModeAndTheEndsOfTheDigits) {
     auto valid = [&](const std::string& text, int mode) {
         return s.Call("ValidateUUIDTKZ", {H(s.Str(text)), Value::I(mode)}).h;
     };
-    struct {
-        std::string text;
-        int mode;
-        bool ok;
-    } rows[] = {{braced, 0, true},
-                {bare, 0, false},
-                {bare, 1, true},
-                {braced, 1, false},
-                {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
-                {"0123ABCD456789abCDEF0123456789ab", 3, true},
-                {braced, 3, false},
-                {braced + " ", 0, false}};
-    for (auto& r : rows)
-        EXPECT_EQ(Got(s, valid(r.text, r.mode)), r.ok ? Tagged(r.text, emu::kASCII) : "nil") << r.text << " " << r.mode;
+    std::tuple<std::string, int, bool> rows[] = {{braced, 0, true},
+                                                 {bare, 0, false},
+                                                 {bare, 1, true},
+                                                 {braced, 1, false},
+                                                 {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
+                                                 {"0123ABCD456789abCDEF0123456789ab", 3, true},
+                                                 {braced, 3, false},
+                                                 {braced + " ", 0, false}};
+    for (auto& [text, mode, ok] : rows)
+        EXPECT_EQ(Got(s, valid(text, mode)), ok ? Tagged(text, emu::kASCII) : "nil") << text << " " << mode;
     for (char c : std::string("/09:@AFG`afg"))
         EXPECT_EQ(valid(bare.substr(0, 35) + c, 1) != nullptr, isxdigit(c) != 0) << c;
 }
@@ -85,11 +81,7 @@ PLUGIN_TEST(ClassTests, ObjectIsA) {
     DefineAnimals(s);
     void* dog = s.New("Dog");
     void* run = s.Own(s.host.NewInstance("StyleDataTKZ"));
-    struct {
-        void* o;
-        void* name;
-        bool is;
-    } rows[] = {
+    std::tuple<void*, void*, bool> rows[] = {
         {dog, s.Str("Animal"), true},
         {dog, s.Str("Dog"), true},
         {dog, s.Str("Cat"), false},
@@ -100,7 +92,8 @@ PLUGIN_TEST(ClassTests, ObjectIsA) {
         {run, s.Str("StyleDataTKZ"), true},
         {run, s.Str("Object"), true},
     };
-    for (auto& r : rows) EXPECT_EQ(s.Call("ObjectIsATKZ", {H(r.o), H(r.name)}).b, r.is) << "row " << &r - rows;
+    int row = 0;
+    for (auto& [o, name, is] : rows) EXPECT_EQ(s.Call("ObjectIsATKZ", {H(o), H(name)}).b, is) << "row " << row++;
 }
 
 // Only element 0 counts. Not an array of objects: false without looking at
@@ -116,11 +109,7 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
     };
     void* windowsName = s.Str("Dog", emu::kWindows);
     int conversions = s.Calls("REALConvertString");
-    struct {
-        void* v;
-        void* name;
-        bool is;
-    } rows[] = {
+    std::tuple<void*, void*, bool> rows[] = {
         {objects({dog, cat}), s.Str("Dog"), true},
         {objects({cat, dog}), s.Str("Dog"), false},
         {objects({cat, dog}), s.Str("Animal"), true},
@@ -133,7 +122,8 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
         {dog, windowsName, false},
         {s.Own(s.host.NewVariant(9, H(dog))), windowsName, false},
     };
-    for (auto& r : rows) EXPECT_EQ(s.Call("ArrayIsATKZ", {H(r.v), H(r.name)}).b, r.is) << "row " << &r - rows;
+    int row = 0;
+    for (auto& [v, name, is] : rows) EXPECT_EQ(s.Call("ArrayIsATKZ", {H(v), H(name)}).b, is) << "row " << row++;
     EXPECT_EQ(s.Calls("REALConvertString"), conversions);
     // A name the host knows no class by is false without its class test,
     // which a nil class would crash.

@@ -74,18 +74,15 @@ PLUGIN_TEST(StyleData, SettersKeepColourAndFontConsistent) {
     EXPECT_PROPS(run, "Red=4626 Green=13364 Blue=22102 ColorAvailable=1");
     s.host.SetProp(run, "TextColor", Value::I((int32_t)0xFF000000));
     EXPECT_PROPS(run, "TextColor=&hFF000000 Red=0 Green=0 Blue=0");
-    struct {
-        int red, green, blue;
-        const char* color;
-    } rows[] = {{0xFFFF, 0x8000, 0xFF, "&hFF8000"},
-                {0x10000, 0, 0, "&h1000000"},
-                {0, 0x1FF00, 0, "&h1FF00"},
-                {0, 0, 0x1FF00, "&h1FF"},
-                {-1, 0x8000, 0xFF, "&hFFFF8000"}};
-    for (auto& r : rows) {
-        for (auto [field, v] : {std::pair{"Red", r.red}, {"Green", r.green}, {"Blue", r.blue}})
+    std::tuple<int, int, int, const char*> rows[] = {{0xFFFF, 0x8000, 0xFF, "&hFF8000"},
+                                                     {0x10000, 0, 0, "&h1000000"},
+                                                     {0, 0x1FF00, 0, "&h1FF00"},
+                                                     {0, 0, 0x1FF00, "&h1FF"},
+                                                     {-1, 0x8000, 0xFF, "&hFFFF8000"}};
+    for (auto [red, green, blue, color] : rows) {
+        for (auto [field, v] : {std::pair{"Red", red}, {"Green", green}, {"Blue", blue}})
             s.host.SetProp(run, field, Value::I(v));
-        EXPECT_PROPS(run, std::string("TextColor=") + r.color);
+        EXPECT_PROPS(run, std::string("TextColor=") + color);
     }
     // The Boolean style fields leave Style alone.
     s.host.SetProp(run, "Bold", Value::B(true));
@@ -133,10 +130,7 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     std::string lowBits = worked, allBits = worked;
     lowBits[12] = 5, lowBits[13] = 0;  // the style bits are the high byte of the word
     allBits[13] = 0x55, allBits[21] = 1;
-    struct {
-        bool mac;
-        std::string text, styles, want;
-    } rows[] = {
+    std::tuple<bool, std::string, std::string, std::string> rows[] = {
         {true, "Hello", lowBits, "Count=1 | Style=0 Bold=0"},
         {true, "Hello", allBits,
          "Count=1 | Style=85 Bold=1 Italic=0 Underline=1 Outline=0 Shadow=1 Condense=0 Extend=1 "
@@ -155,10 +149,10 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
         {false, "Hi", Hex("01 05 08 09 41 42"), "Count=2 | FontName=nil Text=H | FontName=AB Text=i"},
         {false, "Hi", Hex("10 FF"), "Count=1 | Red=65535 Green=0 ColorAvailable=1 FontAvailable=0"},
     };
-    for (auto& r : rows) {
-        const char* decoder = r.mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ";
-        void* list = s.Call(decoder, {H(s.Str(r.text)), H(s.Str(r.styles, emu::kRaw))}).h;
-        EXPECT_EQ(Runs(s, list, r.want), r.want) << decoder << " " << r.text.substr(0, 9);
+    for (auto& [mac, text, styles, want] : rows) {
+        const char* decoder = mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ";
+        void* list = s.Call(decoder, {H(s.Str(text)), H(s.Str(styles, emu::kRaw))}).h;
+        EXPECT_EQ(Runs(s, list, want), want) << decoder << " " << text.substr(0, 9);
         // A font name is Mac OS Roman.
         void* first = list ? Style(s, list, 1) : nullptr;
         if (void* name = first ? s.Prop(first, "FontName").h : nullptr) EXPECT_EQ(s.Enc(name), emu::kMacRoman);

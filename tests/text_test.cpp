@@ -54,9 +54,7 @@ PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
     auto unicode16 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const unsigned short*));
     auto unicode32 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const wchar_t*));
     auto got = [&](REALstringStruct* str) { return Got(s, s.Own(str)); };
-    struct {
-        std::string got, want;
-    } rows[] = {
+    std::pair<std::string, std::string> rows[] = {
         {got(max("abcdef", emu::kASCII, 3)), Tagged("abc", emu::kASCII)},
         {got(max("abcdef", emu::kASCII, 0)), whole},
         {got(max("abcdef", emu::kASCII, 10)), whole},
@@ -73,7 +71,8 @@ PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
         {got(TKZ_FN(GetFolderItemPathWithSystemEncoding)(s.Own(s.host.FolderItem("/tmp/caf\xC3\xA9")))),
          Tagged("/tmp/caf\xC3\xA9", emu::kUTF8)},
     };
-    for (auto& r : rows) EXPECT_EQ(r.got, r.want) << "row " << &r - rows;
+    int row = 0;
+    for (auto& [is, want] : rows) EXPECT_EQ(is, want) << "row " << row++;
     EXPECT_EQ(TKZ_FN(REALstringToOSType)(s.Str("\xC3\xA9xyz")), 0x8E78797Au);
     // Text that is already in a form that fits is shared, not converted.
     for (uint32_t target : {emu::kUTF8, emu::kWindows, emu::kMacRoman, emu::kASCII})
@@ -179,16 +178,12 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
 // Our choice for non-empty Mac OS Roman and UTF-8 text: single-byte exactly
 // when every byte is 7-bit.
 PLUGIN_TEST(RbText, IsANSIFollowsTagAndBytes) {
-    struct {
-        const char* bytes;
-        uint32_t enc;
-        bool ansi;
-    } rows[] = {{"abc", emu::kUTF8, true},
-                {"\xC3\xA9", emu::kUTF8, false},
-                {"\x8E", emu::kMacRoman, false},
-                {"\xE9", emu::kWindows, true},
-                {"ab", emu::kUTF16, false}};
-    for (auto& r : rows) EXPECT_EQ(RB(IsANSI)(Text(S(s.Str(r.bytes, r.enc)))), r.ansi) << r.bytes << " " << r.enc;
+    std::tuple<const char*, uint32_t, bool> rows[] = {{"abc", emu::kUTF8, true},
+                                                      {"\xC3\xA9", emu::kUTF8, false},
+                                                      {"\x8E", emu::kMacRoman, false},
+                                                      {"\xE9", emu::kWindows, true},
+                                                      {"ab", emu::kUTF16, false}};
+    for (auto [bytes, enc, ansi] : rows) EXPECT_EQ(RB(IsANSI)(Text(S(s.Str(bytes, enc)))), ansi) << bytes << " " << enc;
 }
 
 // ---- builders ---------------------------------------------------------------------

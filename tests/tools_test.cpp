@@ -59,11 +59,7 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
     std::string dir = testing::TempDir() + "tkzhost-files", plugin = TKZ_PLUGIN " ";
     Sh("rm -rf " + dir + " && mkdir -p " + dir + " && printf 'print 1\\nx\\0y' > " + dir +
        "/nul.bas && printf 'print 1\\n\\x01\\xff' > " + dir + "/bad.bas");
-    struct {
-        std::string args;
-        int status;
-        const char* message;
-    } rows[] = {
+    std::tuple<std::string, int, const char*> rows[] = {
         {"/no/such/plugin.so", 1, "tkzhost: cannot load /no/such/plugin.so"},
         {TKZ_BUILD_DIR "/tests/libclash.so", 1, "has no REALPluginMain"},
         {"", 2, "tkzhost: no PLUGIN given\n"},
@@ -82,10 +78,10 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
         {plugin + TKZ_SOURCE_DIR "/examples/tour.bas > /dev/full", 1,
          "tkzhost: cannot write standard output: No space left on device\n"},
     };
-    for (auto& row : rows) {
-        Result r = Tool(row.args);
-        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
-        EXPECT_NE(r.out.find(row.message), std::string::npos) << row.args << "\n" << r.out;
+    for (auto& [args, status, message] : rows) {
+        Result r = Tool(args);
+        EXPECT_EQ(r.status, status) << args << "\n" << r.out;
+        EXPECT_NE(r.out.find(message), std::string::npos) << args << "\n" << r.out;
         EXPECT_EQ(Count(r.out, "tkzhost: "), 1) << r.out;
     }
 }
@@ -139,11 +135,7 @@ PLUGIN_TEST(Tkzhost, ErrorsNameThePlace) {
 // statement's error), a crash ends the run with 128 + the signal.
 TEST(Tkzhost, ReportsThePluginsFaults) {
     std::string leaky = TKZ_BUILD_DIR "/tests/libleaky_plugin.so";
-    struct {
-        std::string args;
-        int status;
-        std::vector<std::string> shown;
-    } rows[] = {
+    std::tuple<std::string, int, std::vector<std::string>> rows[] = {
         {"-e 'print FineTKZ(1)'", 0, {"2\n"}},
         {"-e 'x = LeakTKZ' -e 'print x'", 3, {"\"returned\"", "leaked: string", "\"forgotten\""}},
         {"-e 's = \"mine\"' -e 'OverReleaseTKZ(s)'", 3, {"used after release"}},
@@ -152,10 +144,10 @@ TEST(Tkzhost, ReportsThePluginsFaults) {
          128 + SIGSEGV,
          {"2\ntkzhost: (-e 2):1:3: the plugin crashed: SIGSEGV (segmentation fault)\n"}},
     };
-    for (auto& row : rows) {
-        Result r = Tool(leaky + " " + row.args);
-        EXPECT_EQ(r.status, row.status) << row.args << "\n" << r.out;
-        for (const std::string& text : row.shown) EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
+    for (auto& [args, status, shown] : rows) {
+        Result r = Tool(leaky + " " + args);
+        EXPECT_EQ(r.status, status) << args << "\n" << r.out;
+        for (const std::string& text : shown) EXPECT_NE(r.out.find(text), std::string::npos) << r.out;
     }
 }
 
@@ -189,11 +181,7 @@ TEST(Tkzhost, TakesInputAndOutputAsOtherToolsDo) {
     std::string bom = testing::TempDir() + "bom.bas",
                 hash = " -e 'print GetHash32TKZ(&b\"C9\"), GetHash32TKZ(&b\"E9\")'";
     std::ofstream(bom) << "\xEF\xBB\xBFprint 1\n";
-    struct {
-        std::string command;
-        const char* out;
-        int status;
-    } rows[] = {
+    std::tuple<std::string, const char*, int> rows[] = {
         {"printf '\\xEF\\xBB\\xBFprint 2\\n' | " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN, "2\n", 0},
         {TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " + bom, "1\n", 0},
         {"set -o pipefail; " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " TKZ_SOURCE_DIR "/examples/tour.bas | head -1",
@@ -201,10 +189,10 @@ TEST(Tkzhost, TakesInputAndOutputAsOtherToolsDo) {
         {TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN + hash, "217, 249\n", 0},
         {"LC_ALL=en_US.ISO-8859-1 " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN + hash, "249, 249\n", 0},
     };
-    for (auto& row : rows) {
-        Result r = Sh(row.command);
-        EXPECT_EQ(r.out, row.out) << row.command;
-        EXPECT_EQ(r.status, row.status) << row.command;
+    for (auto& [command, out, status] : rows) {
+        Result r = Sh(command);
+        EXPECT_EQ(r.out, out) << command;
+        EXPECT_EQ(r.status, status) << command;
     }
 }
 
@@ -283,30 +271,9 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
     for (auto& [statement, message] : Errors()) seeds.push_back(statement);
     std::mt19937 rng{20261206};
     auto pick = [&](size_t n) { return (size_t)(rng() % (n ? n : 1)); };
-    static const std::string pieces[] = {"(",
-                                         ")",
-                                         ",",
-                                         ".",
-                                         "=",
-                                         "-",
-                                         "\"",
-                                         "&h",
-                                         "&b\"",
-                                         "'",
-                                         " ",
-                                         "1e",
-                                         "9999999999",
-                                         ".5",
-                                         "new ",
-                                         "print ",
-                                         "\xC3\xA9",
-                                         "\xFF",
-                                         std::string(1, '\0'),
-                                         "x",
-                                         "_",
-                                         "\t",
-                                         "nil",
-                                         "&hFFFFFFFF"};
+    static const std::string pieces[] = {"(",        ")",    ",",       ".",  "=",          "-",  "\"",   "&h",
+                                         "&b\"",     "'",    " ",       "1e", "9999999999", ".5", "new ", "print ",
+                                         "\xC3\xA9", "\xFF", {"\0", 1}, "x",  "_",          "\t", "nil",  "&hFFFFFFFF"};
     const char* env = getenv("TKZ_PARSE_MUTANTS");
     for (long k = 0, count = env ? atol(env) : 5000; k < count; ++k) {
         std::string line = seeds[pick(seeds.size())];
