@@ -127,8 +127,7 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
             for (const emu::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
             s.host.violations.clear();
             for (auto& [block, b] : allochook::Live())
-                if (!before.count(block))
-                    ADD_FAILURE() << "a block of " << b.size << " bytes of the plugin left behind";
+                if (!before.count(block)) ADD_FAILURE() << "a block of " << b << " bytes of the plugin left behind";
             if (!failed || ::testing::Test::HasFailure()) break;
         }
     }

@@ -20,7 +20,7 @@ uintptr_t lo = 0, hi = 0, base = 0;
 long count = 0, failAt = 0;
 bool failed = false;
 bool busy = false;  // set while our own bookkeeping allocates: that is not watched
-std::map<void*, Block>* live;
+std::map<void*, size_t>* live;
 std::map<uintptr_t, long>* callers;
 
 template <class F>
@@ -33,7 +33,7 @@ void Untrack(void* p, bool freeing) {
     Unwatched([&] {
         auto it = live->find(p);
         if (it == live->end()) return;
-        if (freeing && onFree) onFree(p, it->second.size);
+        if (freeing && onFree) onFree(p, it->second);
         live->erase(it);
     });
 }
@@ -48,13 +48,13 @@ void* Allocate(uintptr_t caller, size_t n, F alloc) {
     Unwatched([&] { ++(*callers)[caller]; });
     if (++count == failAt) return failed = true, nullptr;
     void* p = alloc();
-    if (p != nullptr) Unwatched([&] { (*live)[p] = {n, caller}; });
+    if (p != nullptr) Unwatched([&] { (*live)[p] = n; });
     return p;
 }
 
 bool Watch(const char* suffix) {
     Unwatched([] {
-        if (live == nullptr) live = new std::map<void*, Block>, callers = new std::map<uintptr_t, long>;
+        if (live == nullptr) live = new std::map<void*, size_t>, callers = new std::map<uintptr_t, long>;
     });
     auto find = [](dl_phdr_info* info, size_t, void* data) {
         size_t n = strlen(info->dlpi_name), m = strlen((const char*)data);
@@ -72,7 +72,7 @@ bool Watch(const char* suffix) {
 uintptr_t Base() { return base; }
 void Reset(long k) { count = 0, failAt = k, failed = false; }
 bool Failed() { return failed; }
-const std::map<void*, Block>& Live() { return *live; }
+const std::map<void*, size_t>& Live() { return *live; }
 const std::map<uintptr_t, long>& Callers() { return *callers; }
 
 }  // namespace allochook

@@ -159,7 +159,6 @@ PLUGIN_TEST_CFG(Wrappers, FoundEntryPointIsKeptMissingOneAskedForAgain, Lacking(
 }
 
 PLUGIN_TEST_CFG(Wrappers, AnswerZeroWithoutEntryPointOrDoTheWorkThemselves, OnlyVersion()) {
-    EXPECT_EQ(TKZ_FN(REALRegisterBackgroundTask)(Handler, 2, nullptr), -1);
     EXPECT_EQ(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"), nullptr);
     long out = 77;
     EXPECT_FALSE(TKZ_FN_AS(REALGetPropValue, bool(REALobjectStruct*, const char*, long*))(nullptr, "X", &out));
