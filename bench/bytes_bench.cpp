@@ -96,13 +96,13 @@ __attribute__((target("sse2"))) uint32_t ReadSse2(const unsigned char* p, size_t
     return (uint32_t)_mm_cvtsi128_si32(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
 }
 
-typedef long (*HashMethod)(emu::StringRec*);
-typedef emu::StringRec* (*XorMethod)(emu::StringRec*, long);
-typedef emu::StringRec* (*BuildEntry)(const char*, int);
-typedef void (*EncodingEntry)(emu::StringRec*, unsigned long);
+typedef long (*HashMethod)(host::StringRec*);
+typedef host::StringRec* (*XorMethod)(host::StringRec*, long);
+typedef host::StringRec* (*BuildEntry)(const char*, int);
+typedef void (*EncodingEntry)(host::StringRec*, unsigned long);
 
 // The serial definition behind the registered method's signature.
-long SerialMethod(emu::StringRec* s) {
+long SerialMethod(host::StringRec* s) {
     return s == nullptr ? 1 : (long)tkz_hash32_serial((const unsigned char*)s->buffer + 1, (size_t)s->length);
 }
 
@@ -126,7 +126,7 @@ void Row(const char* size, const char* what, double t, size_t n, double serial, 
            serial / t, read / t);
 }
 
-void HashTable(emu::Host& host, HashMethod method, unsigned paths) {
+void HashTable(host::Host& host, HashMethod method, unsigned paths) {
     for (const char* loc : {"C", kLatin1}) {
         if (setlocale(LC_ALL, loc) == nullptr) {
             printf("\nlocale %s missing: not measured\n", loc);
@@ -136,7 +136,7 @@ void HashTable(emu::Host& host, HashMethod method, unsigned paths) {
         printf("| size    | what           |       time |         rate | x serial | of read |\n");
         printf("|---------|----------------|------------|--------------|----------|---------|\n");
         for (size_t n : {(size_t)16, (size_t)64, (size_t)4096, (size_t)1 << 20, (size_t)64 << 20}) {
-            emu::StringRec* s = host.NewString(RandomBytes(n, (unsigned)n), emu::kRaw);
+            host::StringRec* s = host.NewString(RandomBytes(n, (unsigned)n), host::kRaw);
             const unsigned char* p = (const unsigned char*)s->buffer + 1;
             // Alternated rounds, best of each, so that a ratio does not
             // compare a quiet moment with a busy one.
@@ -161,7 +161,7 @@ void HashTable(emu::Host& host, HashMethod method, unsigned paths) {
     setlocale(LC_ALL, "C");
 }
 
-void SmallHashTable(emu::Host& host, HashMethod method) {
+void SmallHashTable(host::Host& host, HashMethod method) {
     printf(
         "\nGetHash32TKZ on short strings, C locale: the method against the serial definition behind the same "
         "signature\n\n");
@@ -169,7 +169,7 @@ void SmallHashTable(emu::Host& host, HashMethod method) {
     printf("|------|--------|--------------|-----------------|\n");
     HashMethod volatile serialEntry = SerialMethod;
     for (size_t n : {(size_t)8, (size_t)16, (size_t)24, (size_t)32}) {
-        emu::StringRec* s = host.NewString(RandomBytes(n, 7), emu::kRaw);
+        host::StringRec* s = host.NewString(RandomBytes(n, 7), host::kRaw);
         double m = 1e30, r = 1e30;
         // Alternated, so that both see the same conditions.
         for (int round = 0; round < kRounds; ++round) {
@@ -183,7 +183,7 @@ void SmallHashTable(emu::Host& host, HashMethod method) {
     }
 }
 
-void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
+void XorTable(host::Host& host, XorMethod method, unsigned paths) {
     BuildEntry build = (BuildEntry)host.Resolve("REALBuildString");
     EncodingEntry encode = (EncodingEntry)host.Resolve("REALSetStringEncoding");
     printf("\nBitwiseXORStringBytesTKZ: own part = total less the host's building of the result\n\n");
@@ -198,7 +198,7 @@ void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
                            {"malloc+sse2+free", kTkzPathSSE2, tkz_xorwords_sse2},
                            {"malloc+avx2+free", kTkzPathAVX2, tkz_xorwords_avx2}};
     for (size_t n : {(size_t)1 << 20, (size_t)64 << 20}) {
-        emu::StringRec* s = host.NewString(RandomBytes(n, 9), emu::kRaw);
+        host::StringRec* s = host.NewString(RandomBytes(n, 9), host::kRaw);
         const unsigned char* p = (const unsigned char*)s->buffer + 1;
         // Alternated rounds, best of each: the own part is a difference of
         // two times and must not take one from a busy moment.
@@ -212,8 +212,8 @@ void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
                            }));
             total = std::min(total, Best([&] { host.Unlock(method(s, 0x5A)); }));
             hostPart = std::min(hostPart, Best([&] {
-                                    emu::StringRec* r = build((const char*)p, (int)n);
-                                    encode(r, emu::kRaw);
+                                    host::StringRec* r = build((const char*)p, (int)n);
+                                    encode(r, host::kRaw);
                                     host.Unlock(r);
                                 }));
             for (int i = 0; i < 3; ++i) {
@@ -244,10 +244,10 @@ void XorTable(emu::Host& host, XorMethod method, unsigned paths) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    emu::Host host(BenchConfig());
+    host::Host host(BenchConfig());
     if (!LoadBenchPlugin(host, argc, argv)) return 1;
-    const emu::MethodDef* hash = host.GlobalMethod("GetHash32TKZ");
-    const emu::MethodDef* xorBytes = host.GlobalMethod("BitwiseXORStringBytesTKZ");
+    const host::MethodDef* hash = host.GlobalMethod("GetHash32TKZ");
+    const host::MethodDef* xorBytes = host.GlobalMethod("BitwiseXORStringBytesTKZ");
     if (hash == nullptr || xorBytes == nullptr) {
         fprintf(stderr, "methods not registered\n");
         return 1;

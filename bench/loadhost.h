@@ -8,13 +8,13 @@
 #include <cstdio>
 #include <string>
 
-inline emu::Config BenchConfig() {
-    emu::Config config;
+inline host::Config BenchConfig() {
+    host::Config config;
     config.reallyFree = true;
     return config;
 }
 
-inline bool LoadBenchPlugin(emu::Host& host, int argc, char** argv) {
+inline bool LoadBenchPlugin(host::Host& host, int argc, char** argv) {
     std::string error;
     if (host.Load(argc > 1 ? argv[1] : "build/tkz.so", &error)) return true;
     fprintf(stderr, "%s\n", error.c_str());

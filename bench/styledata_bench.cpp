@@ -10,14 +10,14 @@
 
 namespace {
 
-double PerRecordNs(emu::Host& host, const char* decoder, const std::string& text, const std::string& styles, int n) {
+double PerRecordNs(host::Host& host, const char* decoder, const std::string& text, const std::string& styles, int n) {
     auto start = std::chrono::steady_clock::now();
-    void* t = host.NewString(text, emu::kUTF8);
-    void* st = host.NewString(styles, emu::kRaw);
-    emu::Value list = host.CallGlobal(decoder, {emu::Value::H(t), emu::Value::H(st)});
-    const emu::MethodDef* style = host.ClassMethod("StyleDataListTKZ", "Style", false, 1);
+    void* t = host.NewString(text, host::kUTF8);
+    void* st = host.NewString(styles, host::kRaw);
+    host::Value list = host.CallGlobal(decoder, {host::Value::H(t), host::Value::H(st)});
+    const host::MethodDef* style = host.ClassMethod("StyleDataListTKZ", "Style", false, 1);
     for (int i = 1; i <= n; ++i) {
-        emu::Value run = host.Call(style, {emu::Value::I(i)}, list.h);
+        host::Value run = host.Call(style, {host::Value::I(i)}, list.h);
         if (run.h == nullptr) {
             fprintf(stderr, "entry %d missing\n", i);
             return -1;
@@ -48,7 +48,7 @@ std::string MacTable(int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    emu::Host host(BenchConfig());
+    host::Host host(BenchConfig());
     if (!LoadBenchPlugin(host, argc, argv)) return 1;
     int status = 0;
     struct Case {

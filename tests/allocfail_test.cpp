@@ -14,7 +14,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-using emu::Value;
+using host::Value;
 
 namespace {
 
@@ -91,13 +91,13 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
              return !s.Call("BitwiseXORStringBytesTKZ", {Value::H(s.Str("abcdef")), Value::I(32)}).h;
          }},
         {"UTF-32 clone",
-         [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(utf32, emu::kUTF32))}).h; }},
+         [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(utf32, host::kUTF32))}).h; }},
         {"path",
          [&](tkz::Session& s) { return !s.Method(chain, "FolderItem", "DisplayPathTKZ", {Value::H(s.Str("/"))}).h; }},
         {"Mac decoder",
          [&](tkz::Session& s) {
              return one(s,
-                        s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(mac, emu::kRaw))}));
+                        s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(mac, host::kRaw))}));
          }},
         {"Windows decoder",
          [&](tkz::Session& s) {
@@ -123,8 +123,8 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
             EXPECT_EQ(failedAnswer, failed) << "the answer must be the failure value exactly when one was refused";
             for (size_t i = owned; i < s.owned.size(); ++i) s.host.Unlock(s.owned[i]);
             s.owned.resize(owned);
-            for (const emu::Leak& l : s.host.LiveSince(mark)) ADD_FAILURE() << "still alive: " << l.what;
-            for (const emu::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
+            for (const host::Leak& l : s.host.LiveSince(mark)) ADD_FAILURE() << "still alive: " << l.what;
+            for (const host::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
             s.host.violations.clear();
             for (auto& [block, b] : allochook::Live())
                 if (!before.count(block)) ADD_FAILURE() << "a block of " << b << " bytes of the plugin left behind";

@@ -27,19 +27,19 @@ PLUGIN_TEST(BuiltFile, OtherFunctionsAreExportedUnderTheirOwnNames) {
 
 TEST(BuiltFile, OwnReferencesBindInsideThePlugin) {
     std::string out;
-    int rc = emu::RunChild(
+    int rc = host::RunChild(
         [] {
             void* clash = dlopen(TKZ_BUILD_DIR "/tests/libclash.so", RTLD_NOW | RTLD_GLOBAL);
             if (!clash) return printf("%s\n", dlerror()), 10;
-            emu::Host host;
+            host::Host host;
             if (!host.Load(TKZ_PLUGIN, nullptr) || host.registry().methods.size() != 39) return 11;
             // The plugin's lock reached the host, not the other library.
-            void* str = host.NewString("plain", emu::kASCII);
-            void* same = TKZ_FN(REALConvertStringFast)(str, emu::kUTF8);
+            void* str = host.NewString("plain", host::kASCII);
+            void* same = TKZ_FN(REALConvertStringFast)(str, host::kUTF8);
             int* clashCalls = (int*)dlsym(clash, "clashLockCalls");
             if (same != str || host.RefCount(str) != 2 || *clashCalls != 0) return 13;
             // Both keep their own data and functions.
-            if (*(void**)dlsym(clash, "gResolver") != nullptr || *TKZ_DATA(gResolver) != &emu::Host::Resolver)
+            if (*(void**)dlsym(clash, "gResolver") != nullptr || *TKZ_DATA(gResolver) != &host::Host::Resolver)
                 return 14;
             ((void (*)(void*))dlsym(clash, TKZ_SYMBOL(REALLockString).c_str()))(str);
             if (*clashCalls != 1 || host.RefCount(str) != 2 ||

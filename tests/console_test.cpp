@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-using emu::Value;
+using host::Value;
 
 namespace {
 
@@ -82,7 +82,7 @@ PLUGIN_TEST(Stdin, FlushDrainsAndStopsAtEndOfInput) {
 PLUGIN_TEST(Stdout, WritesBytesAndFlushes) {
     void* writer = s.host.NewObject("StdoutTKZ");
     EXPECT_EQ(
-        Written(s, writer, {s.Str(std::string("a\0b", 3), emu::kRaw), s.Str(""), nullptr, s.Str("\xC3\xA9")}, false),
+        Written(s, writer, {s.Str(std::string("a\0b", 3), host::kRaw), s.Str(""), nullptr, s.Str("\xC3\xA9")}, false),
         std::string("a\0b\xC3\xA9", 5));
     EXPECT_EQ(Written(s, writer, {s.Str("end")}, true), "end");
 }

@@ -17,7 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using emu::Value;
+using host::Value;
 
 namespace {
 
@@ -45,11 +45,11 @@ std::string MakeFile(const std::string& dir, const std::string& name, mode_t mod
 PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
     void* z =
         s.Own(s.host.SyntheticItem("z", "z", s.host.SyntheticItem("y", "y", s.host.SyntheticItem("x", "x", nullptr))));
-    std::tuple<void*, void*, std::string> rows[] = {{z, s.Str("\xA7", emu::kWindows), "x\xC2\xA7y\xC2\xA7z"},
+    std::tuple<void*, void*, std::string> rows[] = {{z, s.Str("\xA7", host::kWindows), "x\xC2\xA7y\xC2\xA7z"},
                                                     {s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
                                                     {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
     for (auto& [item, delimiter, want] : rows)
-        EXPECT_EQ(tkz::Got(s, Ext(s, item, "DisplayPathTKZ", {Value::H(delimiter)}).h), tkz::Tagged(want, emu::kUTF8));
+        EXPECT_EQ(tkz::Got(s, Ext(s, item, "DisplayPathTKZ", {Value::H(delimiter)}).h), tkz::Tagged(want, host::kUTF8));
 }
 
 // The last-dot rule is fuzz_folderitem's; empty results are nil.
@@ -64,7 +64,7 @@ PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
 // A name the host cannot read, or cannot convert to UTF-8, gives nil.
 TEST(FolderItems, UnreadableNameGivesNil) {
     for (const char* lacking : {"REALGetPropValueString", "REALConvertString"})
-        tkz::RunFresh(emu::Config{.missing = {lacking}}, [&](tkz::Session& s) {
+        tkz::RunFresh(host::Config{.missing = {lacking}}, [&](tkz::Session& s) {
             void* item = s.Own(s.host.SyntheticItem("a.b", "a.b", nullptr));
             for (const char* m : {"NameExtensionTKZ", "NameWithoutExtensionTKZ", "DisplayPathTKZ"})
                 EXPECT_EQ(Ext(s, item, m).h, nullptr) << m << " without " << lacking;

@@ -12,23 +12,23 @@
 #include <cstring>
 #include <ctime>
 
-using emu::Value;
+using host::Value;
 using tkz::W;
 
 namespace {
 
 bool AllZero(const uint32_t* w, int n) { return std::count(w, w + n, 0u) == n; }
 
-emu::Config Lacking(std::set<std::string> names, bool logCalls = false) {
-    emu::Config c;
+host::Config Lacking(std::set<std::string> names, bool logCalls = false) {
+    host::Config c;
     c.missing = std::move(names);
     c.logCalls = logCalls;
     return c;
 }
 
-emu::Config OnlyVersion() {
+host::Config OnlyVersion() {
     std::set<std::string> names;
-    for (const std::string& n : emu::Host::EntryPointNames())
+    for (const std::string& n : host::Host::EntryPointNames())
         if (n != "RegisterPluginVersion") names.insert(n);
     return Lacking(names);
 }
@@ -37,7 +37,7 @@ emu::Config OnlyVersion() {
 // stack word, as a caller may leave it.
 template <class F>
 Value Junk(F fn, const std::vector<uint32_t>& words, const char* result = "object") {
-    return emu::CallWords((void*)fn.f, words, result);
+    return host::CallWords((void*)fn.f, words, result);
 }
 
 void* gHandlerData = nullptr;
@@ -83,29 +83,29 @@ void ArrayRoundTrips(tkz::Session& s) {
 // Sizes and offsets of the records are asserted where they are declared;
 // here their order and what they carry.
 PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
-    emu::Registry& r = s.host.registry();
+    host::Registry& r = s.host.registry();
     ASSERT_TRUE(r.versions == std::vector<long>{9} && r.classes.size() == 5 && r.extensions.size() == 1);
     std::vector<std::string> order;
-    for (emu::ClassDef* c : r.classes) order.push_back(std::string("class ") + c->name);
+    for (host::ClassDef* c : r.classes) order.push_back(std::string("class ") + c->name);
     order.push_back("extension folderitem");
-    for (emu::MethodDef* m : r.methods) order.push_back(std::string("method ") + m->declaration);
+    for (host::MethodDef* m : r.methods) order.push_back(std::string("method ") + m->declaration);
     EXPECT_EQ(r.order, order);
-    std::vector<emu::ClassDef*> defs = r.classes;
+    std::vector<host::ClassDef*> defs = r.classes;
     defs.push_back(r.extensions[0]);
-    for (const emu::ClassDef* c : defs) {
+    for (const host::ClassDef* c : defs) {
         EXPECT_TRUE(c->version == 9 && c->flags == 4 && c->constructor == nullptr) << c->name;
         EXPECT_TRUE(c->reserved0 == 0 && AllZero(c->reserved1, 9) && AllZero(c->reserved2, 2)) << c->name;
         for (uint32_t p = 0; p < c->propertyCount; ++p)
             EXPECT_TRUE(c->properties[p].flags == 6 && c->properties[p].reserved0 == 0 &&
                         AllZero(c->properties[p].reserved1, 3));
         for (uint32_t m = 0; m < c->methodCount + c->sharedMethodCount; ++m) {
-            const emu::MethodDef& d = m < c->methodCount ? c->methods[m] : c->sharedMethods[m - c->methodCount];
+            const host::MethodDef& d = m < c->methodCount ? c->methods[m] : c->sharedMethods[m - c->methodCount];
             // Every method entry carries flags 4 but the list's Style, which carries 0.
             bool style = std::string(d.declaration) == "Style(index as integer) as StyleDataTKZ";
             EXPECT_TRUE(d.flags == (style ? 0u : 4u) && d.reserved == 0 && d.function != nullptr) << d.declaration;
         }
     }
-    for (const emu::MethodDef* m : r.methods)
+    for (const host::MethodDef* m : r.methods)
         EXPECT_TRUE(m->flags == 4 && m->reserved == 0 && m->function) << m->declaration;
 }
 
@@ -116,7 +116,7 @@ PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Lacking(
               (std::vector<std::string>{"RegisterPluginVersion", "REALGetRBVersion", "REALinRuntime"}));
     EXPECT_EQ(s.Calls("REALinRuntime"), 1);
     EXPECT_TRUE(*TKZ_DATA(rbversion_rbversion) == 2019.031 && *TKZ_DATA(gHasControls) == 0);
-    EXPECT_EQ(*TKZ_DATA(gResolver), &emu::Host::Resolver);
+    EXPECT_EQ(*TKZ_DATA(gResolver), &host::Host::Resolver);
 }
 
 PLUGIN_TEST_CFG(Registration, HostWithOnlyVersionEntryGetsNothing, OnlyVersion()) {
@@ -209,7 +209,7 @@ PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks,
     // stays alive.
     auto setString = TKZ_FN_AS(REALSetArrayValue, void(REALarrayStruct*, long, REALstringStruct*));
     void* strs = s.Own(s.host.NewArray(8, 1));
-    void* str = s.host.NewString("kept", emu::kUTF8);
+    void* str = s.host.NewString("kept", host::kUTF8);
     setString(strs, 0, str);
     s.host.Unlock(str);
     setString(strs, 0, str);
@@ -259,7 +259,7 @@ PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
         s.host.raised.clear();
         EXPECT_EQ(s.host.ClassOf(e)->name, raised);
         Value m = s.Prop(e, "Message");
-        EXPECT_EQ(tkz::Got(s, m.h), text ? tkz::Tagged(text, emu::kASCII) : "nil");
+        EXPECT_EQ(tkz::Got(s, m.h), text ? tkz::Tagged(text, host::kASCII) : "nil");
         auto& c = s.host.calls;
         auto set = std::find(c.begin(), c.end(), "REALSetPropValueString");
         EXPECT_NE(std::find(c.begin(), set, "RuntimeRaiseException"), set) << "raised before Message is set";
@@ -271,7 +271,7 @@ PLUGIN_TEST(HostObjects, RaiseExceptionSetsMessageAfterRaising) {
 // Without any exception class nothing is raised. A block whose bytes cannot
 // be reached is given back (the ledger check at the end proves it).
 PLUGIN_TEST_CFG(HostObjects, WhatTheHostCannotGiveLeavesNothingBehind, [] {
-    emu::Config c = Lacking({"memoryBlockGetPtr"});
+    host::Config c = Lacking({"memoryBlockGetPtr"});
     c.newInstanceLimit["NilObjectException"] = 0;
     return c;
 }()) {
@@ -303,7 +303,7 @@ PLUGIN_TEST_CFG(HostObjects, VariantTypeFallsBackToTheProperty, Lacking({"REALLo
 PLUGIN_TEST(HostObjects, DebugLogWritesOneLineToStandardError) {
     FILE* err = tmpfile();
     dup2(fileno(err), 2);
-    for (void* str : {(void*)nullptr, s.Str(std::string("h\0i\0", 4), emu::kUTF16), s.Str("plain", emu::kASCII)})
+    for (void* str : {(void*)nullptr, s.Str(std::string("h\0i\0", 4), host::kUTF16), s.Str("plain", host::kASCII)})
         TKZ_FN(DebugLog)(str);
     char out[32] = {};
     rewind(err);

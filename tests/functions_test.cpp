@@ -8,7 +8,7 @@
 #include <cmath>
 #include <fstream>
 
-using emu::Value;
+using host::Value;
 using tkz::Got;
 using tkz::H;
 using tkz::Tagged;
@@ -44,7 +44,7 @@ std::string SetAndLastWrite(tkz::Session& s, const std::string& log, double perc
 
 }  // namespace
 
-PLUGIN_TEST_CFG(StringFunctions, RefusedBlocksGiveNil, (emu::Config{.failAfter = {{"newMemoryBlock", 0}}})) {
+PLUGIN_TEST_CFG(StringFunctions, RefusedBlocksGiveNil, (host::Config{.failAfter = {{"newMemoryBlock", 0}}})) {
     EXPECT_EQ(s.Call("StringToMemoryBlockTKZ", {H(s.Str("hello"))}).h, nullptr);
     void* b = s.Own(s.host.NewMemoryBlock(3));
     EXPECT_EQ(s.Call("CloneMemoryBlockTKZ", {H(b)}).h, nullptr);
@@ -70,7 +70,7 @@ PLUGIN_TEST(Uuid, FormsOfEveryModeAndTheEndsOfTheDigits) {
                                                  {braced, 3, false},
                                                  {braced + " ", 0, false}};
     for (auto& [text, mode, ok] : rows)
-        EXPECT_EQ(Got(s, valid(text, mode)), ok ? Tagged(text, emu::kASCII) : "nil") << text << " " << mode;
+        EXPECT_EQ(Got(s, valid(text, mode)), ok ? Tagged(text, host::kASCII) : "nil") << text << " " << mode;
     for (char c : std::string("/09:@AFG`afg"))
         EXPECT_EQ(valid(bare.substr(0, 35) + c, 1) != nullptr, isxdigit(c) != 0) << c;
 }
@@ -88,7 +88,7 @@ PLUGIN_TEST(ClassTests, ObjectIsA) {
         {dog, s.Str(""), false},
         {dog, nullptr, false},
         {nullptr, s.Str("Dog"), false},
-        {dog, s.Str("Animal", emu::kWindows), true},  // the name is read as UTF-8
+        {dog, s.Str("Animal", host::kWindows), true},  // the name is read as UTF-8
         {run, s.Str("StyleDataTKZ"), true},
         {run, s.Str("Object"), true},
     };
@@ -107,7 +107,7 @@ PLUGIN_TEST(ClassTests, ArrayIsA) {
             if (items[i]) s.host.SetElement(a, (int)i, H(items[i]));
         return a;
     };
-    void* windowsName = s.Str("Dog", emu::kWindows);
+    void* windowsName = s.Str("Dog", host::kWindows);
     int conversions = s.Calls("REALConvertString");
     std::tuple<void*, void*, bool> rows[] = {
         {objects({dog, cat}), s.Str("Dog"), true},

@@ -7,7 +7,7 @@
 #include <dlfcn.h>
 
 int main(int argc, char** argv) {
-    emu::Host host;
+    host::Host host;
     std::string error;
     if (argc < 2 || !host.Load(argv[1], &error)) return fprintf(stderr, "%s\n", error.c_str()), 2;
     void* gtk = dlopen("libgtk-x11-2.0.so.0", RTLD_NOW | RTLD_GLOBAL);

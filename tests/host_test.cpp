@@ -12,7 +12,7 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
         const char* fault;
         void (*body)(tkz::Session&);
     } cases[] = {
-        {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", emu::kUTF8); }},
+        {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", host::kUTF8); }},
         {"used after release",
          [](tkz::Session& s) {
              auto unlock = TKZ_FN(REALUnlockString);
@@ -21,12 +21,12 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
         {"used after release", [](tkz::Session& s) { s.host.Unlock(s.New("Object")); }},
         {"used after release",
          [](tkz::Session& s) {  // through an entry point
-             void* str = s.host.NewString("gone", emu::kUTF8);
+             void* str = s.host.NewString("gone", host::kUTF8);
              s.host.Unlock(str);
              TKZ_FN(REALLockString)(str);
          }},
     };
-    for (const auto& c : cases) EXPECT_NONFATAL_FAILURE(tkz::RunFresh(emu::Config(), c.body), c.fault);
+    for (const auto& c : cases) EXPECT_NONFATAL_FAILURE(tkz::RunFresh(host::Config(), c.body), c.fault);
 }
 
 // Reading a released record directly must not go unnoticed either: the text
@@ -35,10 +35,10 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
 TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
     for (int past = 0; past <= (int)tkz::kSanitized; ++past) {
         std::string out;
-        int rc = emu::RunChild(
+        int rc = host::RunChild(
             [past] {
-                emu::Host host;
-                emu::StringRec* s = host.NewString("abc", emu::kUTF8);
+                host::Host host;
+                host::StringRec* s = host.NewString("abc", host::kUTF8);
                 if (!past) host.Unlock(s);
                 volatile char c = s->buffer[past ? s->length + 2 : 1];
                 return (void)c, 0;  // the read is what must fail
@@ -54,17 +54,17 @@ TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
 // plugin's dropping of the mark goes untested.
 TEST(EmulatedHost, MarksUtf16WhenConfiguredTo) {
     for (bool swapped : {false, true}) {
-        emu::Host host(emu::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped});
-        emu::StringRec *in = host.NewString("a", emu::kASCII), *out = host.Convert(in, emu::kUTF16);
+        host::Host host(host::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped});
+        host::StringRec *in = host.NewString("a", host::kASCII), *out = host.Convert(in, host::kUTF16);
         EXPECT_EQ(host.Bytes(out), std::string(swapped ? "\xFE\xFF" : "\xFF\xFE", 2) + std::string("a\0", 2));
-        for (emu::StringRec* rec : {in, out}) host.Unlock(rec);
+        for (host::StringRec* rec : {in, out}) host.Unlock(rec);
         EXPECT_TRUE(host.LiveSince(0).empty());
     }
 }
 
 PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     std::set<uint32_t> offsets;
-    for (emu::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
+    for (host::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
     EXPECT_TRUE(offsets.size() == 5 && offsets.count(0) == 0);
     // A new plugin instance is zero-filled data at its class's offset.
     void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"));
@@ -76,9 +76,9 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
 // Every call finds its member and its parameters' types through the parsed
 // declaration; here what only the parser sees.
 TEST(EmulatedHost, DeclarationsParse) {
-    emu::Decl d = emu::ParseDecl("DisplayPathTKZ(delimiter as string = \"/\") as string");
+    host::Decl d = host::ParseDecl("DisplayPathTKZ(delimiter as string = \"/\") as string");
     EXPECT_TRUE(d.ok && d.params.size() == 1 && d.params[0].defaultText == "\"/\"" && !d.params[0].byref);
-    EXPECT_TRUE(emu::ParseDecl("FSRefNameTKZ(byref name as string) as memoryblock").params[0].byref);
-    EXPECT_FALSE(emu::ParseDecl("Broken(x as string").ok);
-    EXPECT_FALSE(emu::ParseDecl("Broken(x) as string").ok);
+    EXPECT_TRUE(host::ParseDecl("FSRefNameTKZ(byref name as string) as memoryblock").params[0].byref);
+    EXPECT_FALSE(host::ParseDecl("Broken(x as string").ok);
+    EXPECT_FALSE(host::ParseDecl("Broken(x) as string").ok);
 }

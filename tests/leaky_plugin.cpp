@@ -22,7 +22,7 @@ static long FineTKZ(long x) { return (long)((unsigned long)x + 1); }
 static int* volatile gNowhere = (int*)16;
 static void CrashTKZ() { *gNowhere = 1; }
 
-static emu::MethodDef gMethods[] = {
+static host::MethodDef gMethods[] = {
     {(void*)LeakTKZ, 0, "LeakTKZ as string", 4},
     {(void*)OverReleaseTKZ, 0, "OverReleaseTKZ(s as string)", 4},
     {(void*)FineTKZ, 0, "FineTKZ(x as integer) as integer", 4},
@@ -32,7 +32,7 @@ static emu::MethodDef gMethods[] = {
 extern "C" void REALPluginMain(Resolver resolver) {
     gHost = resolver;
     ((void (*)(long))resolver("RegisterPluginVersion"))(9);
-    typedef long (*Register)(emu::MethodDef*);
+    typedef long (*Register)(host::MethodDef*);
     Register reg = (Register)resolver("PluginRegisterMethod");
-    for (emu::MethodDef& m : gMethods) reg(&m);
+    for (host::MethodDef& m : gMethods) reg(&m);
 }

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-using emu::Value;
+using host::Value;
 using tkz::H;
 
 namespace {
@@ -108,7 +108,7 @@ PLUGIN_TEST(StyleData, SettersKeepColourAndFontConsistent) {
 PLUGIN_TEST(StyleData, StringSetOverItselfStaysAlive) {
     for (const char* field : {"FontName", "Text"}) {
         void* run = NewRun(s);
-        void* str = s.host.NewString("Sans", emu::kUTF8);
+        void* str = s.host.NewString("Sans", host::kUTF8);
         s.host.SetProp(run, field, H(str));
         s.host.Unlock(str);
         s.host.SetProp(run, field, H(str));
@@ -151,18 +151,19 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     };
     for (auto& [mac, text, styles, want] : rows) {
         const char* decoder = mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ";
-        void* list = s.Call(decoder, {H(s.Str(text)), H(s.Str(styles, emu::kRaw))}).h;
+        void* list = s.Call(decoder, {H(s.Str(text)), H(s.Str(styles, host::kRaw))}).h;
         EXPECT_EQ(Runs(s, list, want), want) << decoder << " " << text.substr(0, 9);
         // A font name is Mac OS Roman.
         void* first = list ? Style(s, list, 1) : nullptr;
-        if (void* name = first ? s.Prop(first, "FontName").h : nullptr) EXPECT_EQ(s.Enc(name), emu::kMacRoman);
+        if (void* name = first ? s.Prop(first, "FontName").h : nullptr) EXPECT_EQ(s.Enc(name), host::kMacRoman);
     }
 }
 
 // ---- the list ---------------------------------------------------------------------
 
 PLUGIN_TEST(StyleDataList, StyleByIndex) {
-    void* list = s.Call("DecompileWinStyleDataTKZ", {H(s.Str("abc")), H(s.Str(Hex("00 01 00 02 00 03"), emu::kRaw))}).h;
+    void* list =
+        s.Call("DecompileWinStyleDataTKZ", {H(s.Str("abc")), H(s.Str(Hex("00 01 00 02 00 03"), host::kRaw))}).h;
     std::string order;
     for (int i : {1, 3, 2, 0, 4, -1, 1})
         order += Style(s, list, i) ? Props(s, Style(s, list, i), "Text") + " " : "nil ";
@@ -199,7 +200,7 @@ PLUGIN_TEST(StyleDataList, RefusedObjectsAreSkippedAndNothingLeaks) {
     auto decode = [&](bool mac, const std::string& text, const std::string& styles) {
         return s
             .Call(mac ? "DecompileMacStyleDataTKZ" : "DecompileWinStyleDataTKZ",
-                  {H(s.Str(text)), H(s.Str(styles, emu::kRaw))})
+                  {H(s.Str(text)), H(s.Str(styles, host::kRaw))})
             .h;
     };
     auto& limit = s.host.config().newInstanceLimit;

@@ -11,22 +11,22 @@ bool InCI() {
     return ci != nullptr && *ci != 0 && std::string(ci) != "false" && std::string(ci) != "0";
 }
 
-emu::Value Session::Call(const std::string& declOrName, const std::vector<emu::Value>& args) {
-    const emu::MethodDef* m = host.GlobalMethod(declOrName, (int)args.size());
+host::Value Session::Call(const std::string& declOrName, const std::vector<host::Value>& args) {
+    const host::MethodDef* m = host.GlobalMethod(declOrName, (int)args.size());
     EXPECT_NE(m, nullptr) << "no global method " << declOrName;
     return Owned(host.Call(m, args));
 }
 
-emu::Value Session::Method(void* self, const std::string& cls, const std::string& declOrName,
-                           const std::vector<emu::Value>& args) {
-    const emu::MethodDef* m = host.ClassMethod(cls, declOrName, self == nullptr, (int)args.size());
+host::Value Session::Method(void* self, const std::string& cls, const std::string& declOrName,
+                           const std::vector<host::Value>& args) {
+    const host::MethodDef* m = host.ClassMethod(cls, declOrName, self == nullptr, (int)args.size());
     if (m == nullptr) m = host.ExtensionMethod(declOrName, (int)args.size());
     EXPECT_NE(m, nullptr) << "no method " << cls << "." << declOrName;
     return Owned(host.Call(m, args, self));
 }
 
 void* Exported(const std::string& symbol, const char* plain) {
-    void* dl = emu::Host::Current().PluginHandle();
+    void* dl = host::Host::Current().PluginHandle();
     void* p = dl ? dlsym(dl, symbol.c_str()) : nullptr;
     if (p == nullptr && plain != nullptr && dl != nullptr) p = dlsym(dl, plain);
     if (p == nullptr) printf("the plugin exports no %s\n", symbol.c_str()), fflush(stdout), abort();
@@ -50,11 +50,11 @@ void* Session::DeepChain(const std::string& display) {
     return Own(item);
 }
 
-void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body) {
+void RunFresh(const host::Config& config, const std::function<void(Session&)>& body) {
     std::string output;
-    int rc = emu::RunChild(
+    int rc = host::RunChild(
         [&] {
-            emu::Host host(config);
+            host::Host host(config);
             std::string error;
             if (!host.Load(TKZ_PLUGIN, &error)) {
                 ADD_FAILURE() << error;
@@ -68,8 +68,8 @@ void RunFresh(const emu::Config& config, const std::function<void(Session&)>& bo
             // Reported on standard output as well: the parent shows the
             // child's output with its verdict.
             std::vector<std::string> faults;
-            for (const emu::Leak& l : host.LiveSince(0)) faults.push_back("still alive at the end: " + l.what);
-            for (const emu::Violation& v : host.violations) faults.push_back("reference fault: " + v.Message());
+            for (const host::Leak& l : host.LiveSince(0)) faults.push_back("still alive at the end: " + l.what);
+            for (const host::Violation& v : host.violations) faults.push_back("reference fault: " + v.Message());
             for (const std::string& f : faults) {
                 printf("%s\n", f.c_str());
                 ADD_FAILURE() << f;

@@ -19,24 +19,24 @@
 namespace tkz {
 
 struct Session {
-    emu::Host& host;
+    host::Host& host;
     std::vector<void*> owned;  // references the test holds; released at the end
 
     // A host string / object the test owns.
-    void* Str(const std::string& bytes, uint32_t encoding = emu::kUTF8) { return Own(host.NewString(bytes, encoding)); }
+    void* Str(const std::string& bytes, uint32_t encoding = host::kUTF8) { return Own(host.NewString(bytes, encoding)); }
     void* Own(void* handle) {
         if (handle) owned.push_back(handle);
         return handle;
     }
     void* New(const std::string& cls) { return Own(host.NewObject(cls)); }
     // A value whose handle, if any, the test now owns.
-    emu::Value Owned(const emu::Value& v) { return v.kind == emu::Value::Handle ? Own(v.h), v : v; }
+    host::Value Owned(const host::Value& v) { return v.kind == host::Value::Handle ? Own(v.h), v : v; }
     // Calls a global method by declaration text or name; a returned handle is
     // owned by the test.
-    emu::Value Call(const std::string& declOrName, const std::vector<emu::Value>& args = {});
-    emu::Value Method(void* self, const std::string& cls, const std::string& declOrName,
-                      const std::vector<emu::Value>& args = {});
-    emu::Value Prop(void* obj, const std::string& name) { return Owned(host.GetProp(obj, name)); }
+    host::Value Call(const std::string& declOrName, const std::vector<host::Value>& args = {});
+    host::Value Method(void* self, const std::string& cls, const std::string& declOrName,
+                      const std::vector<host::Value>& args = {});
+    host::Value Prop(void* obj, const std::string& name) { return Owned(host.GetProp(obj, name)); }
     std::string Bytes(const void* s) { return host.Bytes(s); }
     uint32_t Enc(const void* s) { return host.Encoding(s); }
     int Calls(const std::string& entry) const { return host.CallCount(entry); }
@@ -57,10 +57,10 @@ const bool kSanitized = false;
 #endif
 
 // Runs body in a child process with a fresh host of this configuration.
-void RunFresh(const emu::Config& config, const std::function<void(Session&)>& body);
+void RunFresh(const host::Config& config, const std::function<void(Session&)>& body);
 
 inline uint32_t W(const void* p) { return (uint32_t)(uintptr_t)p; }  // a pointer as a stack word
-inline emu::Value H(const void* p) { return emu::Value::H(p); }
+inline host::Value H(const void* p) { return host::Value::H(p); }
 // A string as its bytes and tag, or "nil": one comparison checks both.
 inline std::string Tagged(const std::string& bytes, uint32_t enc) { return bytes + " tagged " + std::to_string(enc); }
 inline std::string Got(Session& s, const void* str) { return str ? Tagged(s.Bytes(str), s.Enc(str)) : "nil"; }
@@ -151,4 +151,4 @@ auto Destructor() {
     static void suite##_##name##_Body(::tkz::Session& s);                 \
     TEST(suite, name) { ::tkz::RunFresh(config, suite##_##name##_Body); } \
     static void suite##_##name##_Body([[maybe_unused]] ::tkz::Session& s)
-#define PLUGIN_TEST(suite, name) PLUGIN_TEST_CFG(suite, name, ::emu::Config())
+#define PLUGIN_TEST(suite, name) PLUGIN_TEST_CFG(suite, name, ::host::Config())

@@ -47,48 +47,48 @@ REALstringStruct* S(void* str) { return (REALstringStruct*)str; }
 PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
     uint16_t u16[] = {0x48, 0x20AC, 0}, none[] = {0};
     wchar_t u32[] = {L'H', 0x20AC, 0};
-    void* ascii = s.Str("plain", emu::kASCII);
-    const std::string hEuro = Tagged(U16({0x48, 0x20AC}), emu::kUTF16), whole = Tagged("abcdef", emu::kASCII);
+    void* ascii = s.Str("plain", host::kASCII);
+    const std::string hEuro = Tagged(U16({0x48, 0x20AC}), host::kUTF16), whole = Tagged("abcdef", host::kASCII);
     auto max = TKZ_FN(CString2RBmax);
     auto fast = TKZ_FN(REALConvertStringFast);
     auto unicode16 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const unsigned short*));
     auto unicode32 = TKZ_FN_AS(UnicodeCString2RB, REALstringStruct * (const wchar_t*));
     auto got = [&](REALstringStruct* str) { return Got(s, s.Own(str)); };
     std::pair<std::string, std::string> rows[] = {
-        {got(max("abcdef", emu::kASCII, 3)), Tagged("abc", emu::kASCII)},
-        {got(max("abcdef", emu::kASCII, 0)), whole},
-        {got(max("abcdef", emu::kASCII, 10)), whole},
-        {got(max("abcdef", emu::kASCII, -1)), whole},
-        {got(max("", emu::kASCII, 5)), "nil"},
-        {got(max(nullptr, emu::kASCII, 5)), "nil"},
+        {got(max("abcdef", host::kASCII, 3)), Tagged("abc", host::kASCII)},
+        {got(max("abcdef", host::kASCII, 0)), whole},
+        {got(max("abcdef", host::kASCII, 10)), whole},
+        {got(max("abcdef", host::kASCII, -1)), whole},
+        {got(max("", host::kASCII, 5)), "nil"},
+        {got(max(nullptr, host::kASCII, 5)), "nil"},
         {got(unicode16(u16)), hEuro},
         {got(unicode16(none)), "nil"},
         {got(unicode32(u32)), hEuro},
         {got(unicode32(nullptr)), "nil"},
-        {got(fast(ascii, emu::kUTF16)), Tagged(U16(u"plain"), emu::kUTF16)},
-        {got(fast(s.Str("\xC3\xA9"), emu::kWindows)), Tagged("\xE9", emu::kWindows)},
-        {got(fast(nullptr, emu::kUTF8)), "nil"},
+        {got(fast(ascii, host::kUTF16)), Tagged(U16(u"plain"), host::kUTF16)},
+        {got(fast(s.Str("\xC3\xA9"), host::kWindows)), Tagged("\xE9", host::kWindows)},
+        {got(fast(nullptr, host::kUTF8)), "nil"},
         {got(TKZ_FN(GetFolderItemPathWithSystemEncoding)(s.Own(s.host.FolderItem("/tmp/caf\xC3\xA9")))),
-         Tagged("/tmp/caf\xC3\xA9", emu::kUTF8)},
+         Tagged("/tmp/caf\xC3\xA9", host::kUTF8)},
     };
     int row = 0;
     for (auto& [is, want] : rows) EXPECT_EQ(is, want) << "row " << row++;
     EXPECT_EQ(TKZ_FN(REALstringToOSType)(s.Str("\xC3\xA9xyz")), 0x8E78797Au);
     // Text that is already in a form that fits is shared, not converted.
-    for (uint32_t target : {emu::kUTF8, emu::kWindows, emu::kMacRoman, emu::kASCII})
+    for (uint32_t target : {host::kUTF8, host::kWindows, host::kMacRoman, host::kASCII})
         EXPECT_EQ(s.Own(fast(ascii, target)), ascii) << target;
 }
 
 // Empty input asks the host nothing; text a host cannot tag stays untagged.
 PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged,
-                (emu::Config{.missing = {"REALSetStringEncoding"}})) {
+                (host::Config{.missing = {"REALSetStringEncoding"}})) {
     s.host.config().logCalls = true;
     auto build = TKZ_FN(REALBuildUnicodeString);
-    EXPECT_TRUE(build(nullptr, 3, emu::kUTF8) == nullptr && build("abc", 0, emu::kUTF8) == nullptr);
-    EXPECT_TRUE(build("abc", -1, emu::kUTF8) == nullptr &&
+    EXPECT_TRUE(build(nullptr, 3, host::kUTF8) == nullptr && build("abc", 0, host::kUTF8) == nullptr);
+    EXPECT_TRUE(build("abc", -1, host::kUTF8) == nullptr &&
                 TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr) == nullptr);
     EXPECT_TRUE(s.host.calls.empty());
-    EXPECT_EQ(Got(s, s.Own(build("abc", 3, emu::kUTF8))), Tagged("abc", emu::kRaw));
+    EXPECT_EQ(Got(s, s.Own(build("abc", 3, host::kUTF8))), Tagged("abc", host::kRaw));
 }
 
 // UTF-32 arrives as UTF-16, narrowed on the stack up to 199 units, in a heap
@@ -98,13 +98,13 @@ PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged,
 PLUGIN_TEST(Strings, Utf32AboveBasicPlaneBecomesSurrogatePair) {
     auto build = TKZ_FN(REALBuildUnicodeString);
     uint32_t units[] = {0x1F600, 0x41, 0xFFFF, 0x10000, 0x10FFFF, 0x110000};
-    EXPECT_EQ(Got(s, s.Own(build(units, sizeof units, emu::kUTF32))),
-              Tagged(U16({0xD83D, 0xDE00, 0x41, 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF, 0xFFFD}), emu::kUTF16));
+    EXPECT_EQ(Got(s, s.Own(build(units, sizeof units, host::kUTF32))),
+              Tagged(U16({0xD83D, 0xDE00, 0x41, 0xFFFF, 0xD800, 0xDC00, 0xDBFF, 0xDFFF, 0xFFFD}), host::kUTF16));
     for (int count : {0, 1, 199, 200, 1000}) {
         std::vector<uint32_t> many(count + 1, 0x10400);
         std::string pairs;
         for (int i = 0; i < count; ++i) pairs += U16({0xD801, 0xDC00});
-        EXPECT_EQ(Got(s, s.Own(build(many.data(), 4 * count + 3, emu::kUTF32))), Tagged(pairs, emu::kUTF16)) << count;
+        EXPECT_EQ(Got(s, s.Own(build(many.data(), 4 * count + 3, host::kUTF32))), Tagged(pairs, host::kUTF16)) << count;
     }
 }
 
@@ -153,7 +153,7 @@ PLUGIN_TEST(RbText, WideForms) {
 
 TEST(RbText, ByteOrderMarksAreDropped) {
     for (bool swapped : {false, true})
-        tkz::RunFresh(emu::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped}, [](tkz::Session& s) {
+        tkz::RunFresh(host::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped}, [](tkz::Session& s) {
             Text t(S(s.Str("hi")));
             EXPECT_EQ(Units(RB(GetUTF16)(t), 3), (std::vector<uint16_t>{'h', 'i', 0}));
             EXPECT_TRUE(RB(LengthUTF16)(t) == 2 && RB(LengthUTF32)(t) == 2);
@@ -162,7 +162,7 @@ TEST(RbText, ByteOrderMarksAreDropped) {
 
 PLUGIN_TEST(RbText, IntegerArrayForms) {
     void* a = s.Own(s.host.NewArray(2, 3));
-    for (int i : {0, 1, 2}) s.host.SetElement(a, i, emu::Value::I(std::vector<int>{65, 300, -1}[i]));
+    for (int i : {0, 1, 2}) s.host.SetElement(a, i, host::Value::I(std::vector<int>{65, 300, -1}[i]));
     Text t((REALintArrayStruct*)a), empty((REALintArrayStruct*)s.Own(s.host.NewArray(2, 0)));
     EXPECT_EQ(RB(LengthArray)(t), 3);
     EXPECT_EQ(Units(RB(GetCValues)(t), 4), (std::vector<uint8_t>{65, 44, 255, 0}));
@@ -171,18 +171,18 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
     EXPECT_EQ(RB(LengthArray)(empty), 0);
     EXPECT_TRUE(RB(GetCValues)(empty) == nullptr && RB(GetWValues)(empty) == nullptr);
     void* one = s.Own(s.host.NewArray(2, 1));
-    s.host.SetElement(one, 0, emu::Value::I(700));
+    s.host.SetElement(one, 0, host::Value::I(700));
     EXPECT_EQ(Units(RB(GetWValues)(Text((REALintArrayStruct*)one)), 2), (std::vector<uint16_t>{700, 0}));
 }
 
 // Our choice for non-empty Mac OS Roman and UTF-8 text: single-byte exactly
 // when every byte is 7-bit.
 PLUGIN_TEST(RbText, IsANSIFollowsTagAndBytes) {
-    std::tuple<const char*, uint32_t, bool> rows[] = {{"abc", emu::kUTF8, true},
-                                                      {"\xC3\xA9", emu::kUTF8, false},
-                                                      {"\x8E", emu::kMacRoman, false},
-                                                      {"\xE9", emu::kWindows, true},
-                                                      {"ab", emu::kUTF16, false}};
+    std::tuple<const char*, uint32_t, bool> rows[] = {{"abc", host::kUTF8, true},
+                                                      {"\xC3\xA9", host::kUTF8, false},
+                                                      {"\x8E", host::kMacRoman, false},
+                                                      {"\xE9", host::kWindows, true},
+                                                      {"ab", host::kUTF16, false}};
     for (auto [bytes, enc, ansi] : rows) EXPECT_EQ(RB(IsANSI)(Text(S(s.Str(bytes, enc)))), ansi) << bytes << " " << enc;
 }
 
@@ -216,8 +216,9 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
 // Every kind of append; a copy leaves the builder open, clearing empties it.
 PLUGIN_TEST(Builders, EachInitTagsItsEncoding) {
     auto binary = TKZ_FN(AddBinary);
-    for (auto [init, enc] :
-         {std::pair{TKZ_FN(InitUTF8), emu::kUTF8}, {TKZ_FN(InitASCII), emu::kASCII}, {TKZ_FN(InitBinary), emu::kRaw}}) {
+    for (auto [init, enc] : {std::pair{TKZ_FN(InitUTF8), host::kUTF8},
+                             {TKZ_FN(InitASCII), host::kASCII},
+                             {TKZ_FN(InitBinary), host::kRaw}}) {
         AsciiStringHandle b{};
         ASSERT_TRUE(init(b, 4));
         TKZ_FN_AS(Add, void(AsciiStringHandle&, const char*))(b, "amp");
@@ -244,7 +245,7 @@ PLUGIN_TEST(Builders, UnicodeBuilder) {
     TKZ_FN_AS(Add, void(UnicodeStringHandle&, const char*))(b, "lt");
     TKZ_FN_AS(AddString, void(UnicodeStringHandle&, const char*))(b, "\x80\xE9");
     EXPECT_EQ(Got(s, s.Own(TKZ_FN_AS(Finish, REALstringStruct * (UnicodeStringHandle&))(b))),
-              Tagged(U16({0x20AC, 'x', 'y', 0x41, 0xFFFF, '&', 'l', 't', ';', 0x20AC, 0xE9}), emu::kUTF16));
+              Tagged(U16({0x20AC, 'x', 'y', 0x41, 0xFFFF, '&', 'l', 't', ';', 0x20AC, 0xE9}), host::kUTF16));
     ASSERT_TRUE(init(b, 2));
     TKZ_FN_AS(Free, void(UnicodeStringHandle&))(b);
     EXPECT_EQ(b.data, nullptr);

@@ -297,7 +297,7 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
         if (!tkzhost::Parse(line, &st, &error))
             ASSERT_TRUE(!error.message.empty() && error.col >= 1 && error.col <= (int)line.size() + 1)
                 << error.col << ": " << line;
-        std::string l = emu::Lower(line);
+        std::string l = host::Lower(line);
         if (k < 2000 && l.find("sleep") == std::string::npos && l.find("delay") == std::string::npos &&
             l.find("setsound") == std::string::npos && l.find("setcurrent") == std::string::npos)
             run.Run(line, &out, &error);

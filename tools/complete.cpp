@@ -15,19 +15,19 @@ namespace {
 bool NameChar(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }
 
 // A method's name, with "(" when every form of it needs an argument.
-std::string Callable(const emu::MethodDef& m) {
-    emu::Decl d = emu::ParseDecl(m.declaration);
+std::string Callable(const host::MethodDef& m) {
+    host::Decl d = host::ParseDecl(m.declaration);
     bool needs = !d.params.empty() && d.params[0].defaultText.empty();
     return d.name + (needs ? "(" : "");
 }
 
-void Methods(std::vector<std::string>& out, const emu::MethodDef* table, uint32_t count) {
+void Methods(std::vector<std::string>& out, const host::MethodDef* table, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) out.push_back(Callable(table[i]));
 }
 
 }  // namespace
 
-std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, const std::string& before,
+std::vector<std::string> Completions(host::Host& host, const Interpreter& run, const std::string& before,
                                      size_t* start) {
     size_t word = before.size();
     while (word > 0 && NameChar(before[word - 1])) --word;
@@ -40,30 +40,30 @@ std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, co
     }
     if (quoted || (!typed.empty() && typed[0] >= '0' && typed[0] <= '9')) return {};
 
-    std::map<std::string, emu::Value> vars;  // by lower-case name
-    for (auto& [name, value] : run.Variables()) vars[emu::Lower(name)] = value;
-    emu::Registry& r = host.registry();
+    std::map<std::string, host::Value> vars;  // by lower-case name
+    for (auto& [name, value] : run.Variables()) vars[host::Lower(name)] = value;
+    host::Registry& r = host.registry();
     std::vector<std::string> names;
     if (word > 0 && before[word - 1] == '.') {
         // Members of a variable's object, or shared methods of a class.
         size_t t = word - 1;
         while (t > 0 && NameChar(before[t - 1])) --t;
-        std::string target = emu::Lower(before.substr(t, word - 1 - t));
+        std::string target = host::Lower(before.substr(t, word - 1 - t));
         auto var = vars.find(target);
-        emu::HostClass* c = nullptr;
+        host::HostClass* c = nullptr;
         if (var != vars.end()) {
-            const emu::Value& v = var->second;
-            auto it = v.kind == emu::Value::Handle && v.h ? host.ledger.find(v.h) : host.ledger.end();
+            const host::Value& v = var->second;
+            auto it = v.kind == host::Value::Handle && v.h ? host.ledger.find(v.h) : host.ledger.end();
             if (it != host.ledger.end() && it->second.object && !it->second.released) c = host.ClassOf(v.h);
         }
-        if (c && c->kind == emu::kPluginObject && c->def) {
+        if (c && c->kind == host::kPluginObject && c->def) {
             for (uint32_t i = 0; i < c->def->propertyCount; ++i) names.push_back(c->def->properties[i].name);
             Methods(names, c->def->methods, c->def->methodCount);
         } else if (c) {
-            for (emu::ClassDef* e : r.extensions)
-                if (emu::Lower(e->name) == emu::Lower(c->name)) Methods(names, e->methods, e->methodCount);
+            for (host::ClassDef* e : r.extensions)
+                if (host::Lower(e->name) == host::Lower(c->name)) Methods(names, e->methods, e->methodCount);
         } else if (var == vars.end() && !target.empty()) {
-            if (emu::HostClass* cls = host.FindClass(target); cls && cls->def)
+            if (host::HostClass* cls = host.FindClass(target); cls && cls->def)
                 Methods(names, cls->def->sharedMethods, cls->def->sharedMethodCount);
         }
     } else {
@@ -71,18 +71,18 @@ std::vector<std::string> Completions(emu::Host& host, const Interpreter& run, co
         head.erase(head.find_last_not_of(" \t") + 1);
         size_t last = head.size();
         while (last > 0 && NameChar(head[last - 1])) --last;
-        bool afterNew = emu::Lower(head.substr(last)) == "new" && head.size() < word;
-        for (emu::ClassDef* c : r.classes) names.push_back(c->name);
+        bool afterNew = host::Lower(head.substr(last)) == "new" && head.size() < word;
+        for (host::ClassDef* c : r.classes) names.push_back(c->name);
         if (!afterNew) {
             if (head.empty())
                 for (const char* s : {"print ", "help", "quit", "exit"}) names.push_back(s);
-            for (emu::MethodDef* m : r.methods) names.push_back(Callable(*m));
+            for (host::MethodDef* m : r.methods) names.push_back(Callable(*m));
             for (auto& [name, value] : run.Variables()) names.push_back(name);
             for (const char* s : kBuiltins) names.push_back(std::string(s) + "(");
             for (const char* s : {"new ", "true", "false", "nil"}) names.push_back(s);
         }
     }
-    auto lower = [](const std::string& s) { return emu::Lower(s); };
+    auto lower = [](const std::string& s) { return host::Lower(s); };
     std::string prefix = lower(typed);
     names.erase(std::remove_if(names.begin(), names.end(),
                                [&](const std::string& n) { return lower(n).compare(0, prefix.size(), prefix) != 0; }),

@@ -6,19 +6,19 @@
 
 namespace tkzhost {
 
-using emu::Value;
+using host::Value;
 
 namespace {
 
 const char* EncodingName(uint32_t e) {
     switch (e) {
-        case emu::kMacRoman: return "Mac OS Roman";
-        case emu::kUTF16: return "UTF-16";
-        case emu::kWindows: return "Windows-1252";
-        case emu::kASCII: return "US-ASCII";
-        case emu::kUTF8: return "UTF-8";
-        case emu::kUTF32: return "UTF-32";
-        case emu::kRaw: return "raw bytes";
+        case host::kMacRoman: return "Mac OS Roman";
+        case host::kUTF16: return "UTF-16";
+        case host::kWindows: return "Windows-1252";
+        case host::kASCII: return "US-ASCII";
+        case host::kUTF8: return "UTF-8";
+        case host::kUTF32: return "UTF-32";
+        case host::kRaw: return "raw bytes";
         default: return nullptr;
     }
 }
@@ -26,12 +26,12 @@ const char* EncodingName(uint32_t e) {
 // Shown as text when every character is printable in its encoding (UTF-8
 // sequences must be whole); otherwise the bytes are shown in hexadecimal.
 bool Printable(const std::string& b, uint32_t enc) {
-    if (enc == emu::kUTF16 || enc == emu::kUTF32) return false;
+    if (enc == host::kUTF16 || enc == host::kUTF32) return false;
     for (size_t i = 0; i < b.size(); ++i) {
         unsigned char c = (unsigned char)b[i];
         if (c < 0x20 || c == 0x7F) return false;
         if (c < 0x80) continue;
-        if (enc != emu::kUTF8) return false;
+        if (enc != host::kUTF8) return false;
         size_t n = c >= 0xF0 && c <= 0xF4 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : 0;
         if (n == 0 || c > 0xF4 || i + n >= b.size()) return false;
         for (size_t k = 1; k <= n; ++k)
@@ -56,11 +56,11 @@ std::string Hex(const std::string& b, size_t limit = 64) {
 }  // namespace
 
 bool IsColor(const std::string& type) {
-    emu::DeclaredType d = emu::Classify(type);
-    return d.type == emu::Type::Color && !d.array;
+    host::DeclaredType d = host::Classify(type);
+    return d.type == host::Type::Color && !d.array;
 }
 
-std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
+std::string Describe(host::Host& host, const Value& v, int indent, bool color) {
     char buf[64];
     switch (v.kind) {
         case Value::None: return "nil";
@@ -87,10 +87,10 @@ std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
         for (char c : b) quoted += c == '"' ? "\"\"" : std::string(1, c);
         return "\"" + quoted + "\" (" + size + ")";
     }
-    emu::HostClass* c = host.ClassOf(v.h);
+    host::HostClass* c = host.ClassOf(v.h);
     switch (c->kind) {
-        case emu::kMemoryBlock: {
-            emu::Value size = host.GetProp(v.h, "Size");
+        case host::kMemoryBlock: {
+            host::Value size = host.GetProp(v.h, "Size");
             if (size.i < 0) return "MemoryBlock (size unknown)";
             // Only the bytes shown are read: a block may be most of the memory there is.
             const char* data = host.BlockData(v.h);
@@ -98,13 +98,13 @@ std::string Describe(emu::Host& host, const Value& v, int indent, bool color) {
             return "MemoryBlock (" + std::to_string(size.i) + (size.i == 1 ? " byte" : " bytes") +
                    (b.empty() ? "" : ": " + Hex(b)) + ")";
         }
-        case emu::kFolderItem: return "FolderItem " + host.PathOf(v.h);
-        case emu::kPluginObject: {
+        case host::kFolderItem: return "FolderItem " + host.PathOf(v.h);
+        case host::kPluginObject: {
             std::string pad(indent + 2, ' ');
             std::string out = c->name + " {";
             if (c->def->propertyCount == 0) return out + "}";
             for (uint32_t i = 0; i < c->def->propertyCount; ++i) {
-                const emu::PropertyDef& p = c->def->properties[i];
+                const host::PropertyDef& p = c->def->properties[i];
                 Value pv = host.GetProp(v.h, p.name);
                 out += "\n" + pad + p.name + " = " + Describe(host, pv, indent + 2, IsColor(p.type));
                 if (pv.kind == Value::Handle && pv.h) host.Unlock(pv.h);

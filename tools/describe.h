@@ -13,7 +13,7 @@ namespace tkzhost {
 // memory block with its first bytes, an object of the plugin with every
 // property; `color`: an integer of type Color, shown as &hRRGGBB, alone or
 // inside an object.
-std::string Describe(emu::Host& host, const emu::Value& v, int indent = 0, bool color = false);
+std::string Describe(host::Host& host, const host::Value& v, int indent = 0, bool color = false);
 
 // Whether the values of a declared type are colors.
 bool IsColor(const std::string& type);

@@ -9,7 +9,7 @@
 
 namespace tkzhost {
 
-using emu::Lower;
+using host::Lower;
 
 const char kStatementHelp[] =
     "Statements, one per line (' starts a comment):\n"
@@ -64,7 +64,7 @@ std::string Suggest(const std::string& name, const std::vector<std::string>& nam
     return best.empty() ? "" : " (did you mean " + best + "?)";
 }
 
-std::string Summary(emu::Host& host) {
+std::string Summary(host::Host& host) {
     struct Item {
         std::string name;
         std::vector<std::string> members;  // a class's
@@ -116,7 +116,7 @@ std::string Summary(emu::Host& host) {
     return out;
 }
 
-std::string HelpOn(emu::Host& host, const std::string& name, std::string* why) {
+std::string HelpOn(host::Host& host, const std::string& name, std::string* why) {
     if (IsKeyword(name) || IsBuiltin(name)) return kStatementHelp;
     std::string out;
     std::vector<const Section*> shown;

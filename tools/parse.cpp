@@ -182,7 +182,7 @@ std::vector<Token> Lex(const std::string& line) {
 }
 
 // ASCII only, under any locale: the language's own words are ASCII, and the
-// parser uses nothing of the host's (emu::Lower folds as the C library does).
+// parser uses nothing of the host's (host::Lower folds as the C library does).
 std::string Lower(std::string s) {
     for (char& c : s) c = Low(c);
     return s;

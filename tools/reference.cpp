@@ -86,20 +86,20 @@ const std::vector<Section>& BuiltInReference() {
     return sections;
 }
 
-std::vector<Member> Members(emu::Host& host) {
+std::vector<Member> Members(host::Host& host) {
     std::vector<Member> out;
-    auto nameOf = [](const char* declaration) { return emu::ParseDecl(declaration).name; };
-    const emu::Registry& r = host.registry();
-    for (const emu::MethodDef* m : r.methods) out.push_back({nameOf(m->declaration), m->declaration, "global method"});
-    for (const emu::ClassDef* e : r.extensions)
+    auto nameOf = [](const char* declaration) { return host::ParseDecl(declaration).name; };
+    const host::Registry& r = host.registry();
+    for (const host::MethodDef* m : r.methods) out.push_back({nameOf(m->declaration), m->declaration, "global method"});
+    for (const host::ClassDef* e : r.extensions)
         for (uint32_t i = 0; i < e->methodCount; ++i)
             out.push_back(
                 {nameOf(e->methods[i].declaration), e->methods[i].declaration, std::string(e->name) + " method"});
-    for (const emu::ClassDef* c : r.classes) {
+    for (const host::ClassDef* c : r.classes) {
         std::string cls = c->name;
         out.push_back({cls, "class " + cls, "class"});
         for (uint32_t i = 0; i < c->propertyCount; ++i) {
-            const emu::PropertyDef& p = c->properties[i];
+            const host::PropertyDef& p = c->properties[i];
             out.push_back({cls + "." + p.name, std::string(p.name) + " as " + p.type,
                            p.setter ? "property" : "read-only property"});
         }

@@ -54,7 +54,7 @@ struct Member {
 };
 
 // Everything the plugin registered, in the order registered.
-std::vector<Member> Members(emu::Host& host);
+std::vector<Member> Members(host::Host& host);
 
 // The entry of `sections` that documents `m`, or nullptr.
 const Section* EntryFor(const std::vector<Section>& sections, const Member& m);

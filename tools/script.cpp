@@ -11,8 +11,8 @@
 
 namespace tkzhost {
 
-using emu::Lower;
-using emu::Value;
+using host::Lower;
+using host::Value;
 
 namespace {
 
@@ -71,8 +71,8 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
         case Node::Double: return Value::D(n.d);
         case Node::Bool: return Value::B(n.b);
         case Node::Nil: return Value();
-        case Node::String: return Temp(host.NewString(n.text, emu::kUTF8));
-        case Node::Bytes: return Temp(host.NewString(n.text, emu::kRaw));
+        case Node::String: return Temp(host.NewString(n.text, host::kUTF8));
+        case Node::Bytes: return Temp(host.NewString(n.text, host::kRaw));
         case Node::Neg: {
             Value v = Eval(*n.target);
             if (v.kind == Value::Int) return IntValue(-(int64_t)v.i);
@@ -81,7 +81,7 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
             Fail(n.col, "only numbers have a sign");
         }
         case Node::New: {
-            emu::HostClass* cls = host.FindClass(n.text);
+            host::HostClass* cls = host.FindClass(n.text);
             if (!cls) Fail(n.col, "unknown class " + n.text);
             Calling(n.col);
             void* o = host.NewInstance(cls->name);
@@ -104,9 +104,9 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
     }
     // A shared method: Class.Method, unless a variable has the class's name.
     const Node& t = *n.target;
-    emu::HostClass* cls = t.kind == Node::Name && !t.call && !IsVar(t.text) ? host.FindClass(t.text) : nullptr;
+    host::HostClass* cls = t.kind == Node::Name && !t.call && !IsVar(t.text) ? host.FindClass(t.text) : nullptr;
     if (cls && cls->def) {
-        std::vector<const emu::MethodDef*> candidates;
+        std::vector<const host::MethodDef*> candidates;
         AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, n.text);
         if (candidates.empty()) Fail(n.col, cls->name + " has no shared method " + n.text);
         Value r = Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
@@ -116,11 +116,11 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
     Value target = Eval(t);
     col = n.col;
     if (!IsObject(target)) Fail(n.col, "only objects have members (" + n.text + ")");
-    emu::HostClass* c = host.ClassOf(target.h);
-    std::vector<const emu::MethodDef*> candidates;
+    host::HostClass* c = host.ClassOf(target.h);
+    std::vector<const host::MethodDef*> candidates;
     std::vector<std::string> names;
-    if (c->kind == emu::kPluginObject) {
-        if (const emu::PropertyDef* p = host.Property(c->name, n.text); p && !n.call) {
+    if (c->kind == host::kPluginObject) {
+        if (const host::PropertyDef* p = host.Property(c->name, n.text); p && !n.call) {
             Calling(n.col);
             *isColor = IsColor(p->type);
             Value v = host.GetProp(target.h, n.text);
@@ -130,7 +130,7 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
         for (uint32_t i = 0; i < c->def->propertyCount; ++i) names.push_back(c->def->properties[i].name);
         for (uint32_t i = 0; i < c->def->methodCount; ++i) names.push_back(NameOf(c->def->methods[i]));
     } else {
-        for (emu::ClassDef* e : host.registry().extensions)
+        for (host::ClassDef* e : host.registry().extensions)
             if (Lower(e->name) == Lower(c->name)) {
                 AddNamed(candidates, e->methods, e->methodCount, n.text);
                 for (uint32_t i = 0; i < e->methodCount; ++i) names.push_back(NameOf(e->methods[i]));
@@ -144,10 +144,10 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
 
 void Interpreter::Impl::SetProperty(const Statement& st) {
     Value target = Eval(*st.target);
-    if (!IsObject(target) || host.ClassOf(target.h)->kind != emu::kPluginObject)
+    if (!IsObject(target) || host.ClassOf(target.h)->kind != host::kPluginObject)
         Fail(st.nameCol, "only objects of the plugin's classes have properties");
-    emu::HostClass* c = host.ClassOf(target.h);
-    const emu::PropertyDef* p = host.Property(c->name, st.name);
+    host::HostClass* c = host.ClassOf(target.h);
+    const host::PropertyDef* p = host.Property(c->name, st.name);
     if (!p) Fail(st.nameCol, c->name + " has no property " + st.name);
     if (!p->setter) Fail(st.nameCol, c->name + "." + p->name + " is read-only");
     Value v = Eval(st.values[0]);
@@ -198,7 +198,7 @@ void Interpreter::Impl::DropTemps() {
     temps.clear();
 }
 
-Interpreter::Interpreter(emu::Host& host) : impl_(std::make_unique<Impl>(host, *this)) {}
+Interpreter::Interpreter(host::Host& host) : impl_(std::make_unique<Impl>(host, *this)) {}
 Interpreter::~Interpreter() { Clear(); }
 
 Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out, ParseError* error) {

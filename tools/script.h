@@ -17,7 +17,7 @@ namespace tkzhost {
 
 class Interpreter {
   public:
-    explicit Interpreter(emu::Host& host);
+    explicit Interpreter(host::Host& host);
     ~Interpreter();
     enum Outcome { Done, Failed, Quit };
     // Runs one line, appending what it prints to *out. Any line ends in
@@ -35,7 +35,7 @@ class Interpreter {
     // it, and the line fails with "interrupted" once the call running returns.
     const volatile sig_atomic_t* interrupted = nullptr;
     // Each variable, as first spelt, with its value.
-    std::vector<std::pair<std::string, emu::Value>> Variables() const;
+    std::vector<std::pair<std::string, host::Value>> Variables() const;
 
     struct Impl;
 

@@ -12,13 +12,13 @@
 
 namespace tkzhost {
 
-using emu::Lower;
-using emu::Value;
+using host::Lower;
+using host::Value;
 
-std::string NameOf(const emu::MethodDef& m) { return emu::ParseDecl(m.declaration).name; }
+std::string NameOf(const host::MethodDef& m) { return host::ParseDecl(m.declaration).name; }
 
 // Adds the entries of a method table whose name is `name` (the overloads).
-void AddNamed(std::vector<const emu::MethodDef*>& out, const emu::MethodDef* table, uint32_t count,
+void AddNamed(std::vector<const host::MethodDef*>& out, const host::MethodDef* table, uint32_t count,
               const std::string& name) {
     for (uint32_t i = 0; i < count; ++i)
         if (Lower(NameOf(table[i])) == Lower(name)) out.push_back(&table[i]);
@@ -27,12 +27,12 @@ void AddNamed(std::vector<const emu::MethodDef*>& out, const emu::MethodDef* tab
 namespace {
 
 // A parameter's type as Classify reads it: "T()" for an array of T.
-std::string TypeOf(const emu::Param& p) { return p.array ? p.type + "()" : p.type; }
+std::string TypeOf(const host::Param& p) { return p.array ? p.type + "()" : p.type; }
 
 // A byref parameter's slot: the variable's value goes in as the parameter's
 // type holds it, and what the callee left there comes back out.
 struct Slot {
-    emu::Type type = emu::Type::None;  // an array: Object, by its handle
+    host::Type type = host::Type::None;  // an array: Object, by its handle
     int32_t i = 0;
     int64_t l = 0;
     double d = 0;
@@ -41,18 +41,18 @@ struct Slot {
     void* h = nullptr;
 
     void* Put(const Value& v) {
-        using emu::Type;
-        if (emu::IsWord32(type)) return i = v.i, (void*)&i;
-        if (emu::Is64(type)) return l = v.l, (void*)&l;
+        using host::Type;
+        if (host::IsWord32(type)) return i = v.i, (void*)&i;
+        if (host::Is64(type)) return l = v.l, (void*)&l;
         if (type == Type::Double) return d = v.d, (void*)&d;
         if (type == Type::Single) return f = (float)v.d, (void*)&f;
         if (type == Type::Boolean) return b = v.b, (void*)&b;
         return h = v.h, (void*)&h;
     }
     Value Get() const {
-        using emu::Type;
-        if (emu::IsWord32(type)) return Value::I(i);
-        if (emu::Is64(type)) return Value::L(l);
+        using host::Type;
+        if (host::IsWord32(type)) return Value::I(i);
+        if (host::Is64(type)) return Value::L(l);
         if (type == Type::Double) return Value::D(d);
         if (type == Type::Single) return Value::D(f);
         if (type == Type::Boolean) return Value::B(b);
@@ -63,14 +63,14 @@ struct Slot {
 }  // namespace
 
 std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, const std::string& what) {
-    using emu::Type;
-    emu::DeclaredType d = emu::Classify(type);
+    using host::Type;
+    host::DeclaredType d = host::Classify(type);
     Type t = d.array ? Type::Object : d.type;
-    bool number = emu::IsWord32(t) || emu::Is64(t) || t == Type::Double || t == Type::Single;
+    bool number = host::IsWord32(t) || host::Is64(t) || t == Type::Double || t == Type::Single;
     if (v.kind == Value::None || (v.kind == Value::Handle && !v.h))
         return number || t == Type::Boolean ? what + " must be " + type + ", not nil" : "";
     std::string shown = v.kind == Value::Handle ? "" : ", not " + Describe(host, v);
-    if (emu::IsWord32(t)) {
+    if (host::IsWord32(t)) {
         // A color or a uint32 takes the 32-bit patterns above 2147483647 too.
         bool pattern = t != Type::Integer;
         std::string noun = t == Type::Color ? "a color" : t == Type::UInt32 ? "a uint32" : "an integer";
@@ -81,7 +81,7 @@ std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, c
                    (pattern ? " is 0 to &hFFFFFFFF" : " is -2147483648 to 2147483647");
         return what + " must be " + noun + shown;
     }
-    if (emu::Is64(t))
+    if (host::Is64(t))
         return v.kind == Value::Int || v.kind == Value::Int64
                    ? ""
                    : what + " must be " + (t == Type::Int64 ? "an int64" : "a uint64") + shown;
@@ -90,10 +90,10 @@ std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, c
     if (t == Type::String) return IsString(v) ? "" : what + " must be a string" + shown;
     std::string need = what + " must be " + type + shown;
     if (!IsObject(v)) return need;
-    emu::HostClass* c = host.ClassOf(v.h);
-    if (d.array) return c->kind == emu::kArray ? "" : need;
-    if (t == Type::MemoryBlock) return c->kind == emu::kMemoryBlock ? "" : need;
-    if (t == Type::FolderItem) return c->kind == emu::kFolderItem ? "" : need;
+    host::HostClass* c = host.ClassOf(v.h);
+    if (d.array) return c->kind == host::kArray ? "" : need;
+    if (t == Type::MemoryBlock) return c->kind == host::kMemoryBlock ? "" : need;
+    if (t == Type::FolderItem) return c->kind == host::kFolderItem ? "" : need;
     if (t == Type::Object || t == Type::Variant) return "";
     for (; c; c = c->parent)
         if (Lower(c->name) == d.name) return "";
@@ -101,14 +101,14 @@ std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, c
 }
 
 Value Interpreter::Impl::As(Value v, const std::string& type) {
-    emu::DeclaredType d = emu::Classify(type);
+    host::DeclaredType d = host::Classify(type);
     // An array goes on the stack as its handle, whatever its element.
     if (d.array) return v.kind == Value::Handle ? Value::R(v.h) : v;
-    bool real = d.type == emu::Type::Double || d.type == emu::Type::Single;
+    bool real = d.type == host::Type::Double || d.type == host::Type::Single;
     if (real && v.kind == Value::Int) return Value::D(v.i);
     if (real && v.kind == Value::Int64) return Value::D((double)v.l);
-    if (emu::Is64(d.type) && v.kind == Value::Int) return Value::L(v.i);
-    if (emu::IsWord32(d.type) && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
+    if (host::Is64(d.type) && v.kind == Value::Int) return Value::L(v.i);
+    if (host::IsWord32(d.type) && v.kind == Value::Int64) return Value::I((int32_t)(uint32_t)v.l);
     return v;
 }
 
@@ -127,13 +127,13 @@ std::vector<Interpreter::Impl::Arg> Interpreter::Impl::Args(const std::vector<No
     return args;
 }
 
-const emu::MethodDef* Interpreter::Impl::Choose(const std::vector<const emu::MethodDef*>& candidates,
-                                                const std::vector<Arg>& args, const std::string& name, int at) {
+const host::MethodDef* Interpreter::Impl::Choose(const std::vector<const host::MethodDef*>& candidates,
+                                                 const std::vector<Arg>& args, const std::string& name, int at) {
     std::string why;
-    for (const emu::MethodDef* m : candidates) {
-        emu::Decl d = emu::ParseDecl(m->declaration);
+    for (const host::MethodDef* m : candidates) {
+        host::Decl d = host::ParseDecl(m->declaration);
         size_t required = 0;
-        for (const emu::Param& p : d.params) required += p.defaultText.empty();
+        for (const host::Param& p : d.params) required += p.defaultText.empty();
         if (args.size() < required || args.size() > d.params.size()) {
             if (!why.empty()) continue;
             std::string count = required == d.params.size()
@@ -145,7 +145,7 @@ const emu::MethodDef* Interpreter::Impl::Choose(const std::vector<const emu::Met
         }
         why.clear();
         for (size_t i = 0; i < args.size() && why.empty(); ++i) {
-            const emu::Param& p = d.params[i];
+            const host::Param& p = d.params[i];
             std::string what = "argument " + std::to_string(i + 1) + " (" + p.name + ") of " + name;
             if (p.byref) {
                 if (args[i].var.empty()) why = what + " is byref: pass a variable";
@@ -161,17 +161,17 @@ const emu::MethodDef* Interpreter::Impl::Choose(const std::vector<const emu::Met
     Fail(at, why);
 }
 
-Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candidates, const std::vector<Node>& nodes,
+Value Interpreter::Impl::Invoke(const std::vector<const host::MethodDef*>& candidates, const std::vector<Node>& nodes,
                                 const std::string& name, int at, void* self, bool needValue) {
     std::vector<Arg> args = Args(nodes);
-    const emu::MethodDef* m = Choose(candidates, args, name, at);
-    emu::Decl d = emu::ParseDecl(m->declaration);
+    const host::MethodDef* m = Choose(candidates, args, name, at);
+    host::Decl d = host::ParseDecl(m->declaration);
     if (needValue && d.result.empty()) Fail(at, name + " returns no value");
     valueless = d.result.empty();
     std::vector<Slot> slots(args.size());
     std::vector<Value> values;
     for (size_t i = 0; i < args.size(); ++i) {
-        const emu::Param& p = d.params[i];
+        const host::Param& p = d.params[i];
         if (!p.byref) {
             values.push_back(As(args[i].v, TypeOf(p)));
             continue;
@@ -179,11 +179,11 @@ Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candid
         // What the variable holds goes in, and must suit the parameter;
         // a variable not yet set holds 0 (or false) for a number (or a boolean).
         Value cur = IsVar(args[i].var) ? vars[Lower(args[i].var)] : Value();
-        slots[i].type = p.array ? emu::Type::Object : emu::Classify(p.type).type;
-        emu::Type t = slots[i].type;
-        bool number = emu::IsWord32(t) || emu::Is64(t) || t == emu::Type::Double || t == emu::Type::Single;
+        slots[i].type = p.array ? host::Type::Object : host::Classify(p.type).type;
+        host::Type t = slots[i].type;
+        bool number = host::IsWord32(t) || host::Is64(t) || t == host::Type::Double || t == host::Type::Single;
         if (cur.kind == Value::None && number) cur = Value::I(0);
-        if (cur.kind == Value::None && t == emu::Type::Boolean) cur = Value::B(false);
+        if (cur.kind == Value::None && t == host::Type::Boolean) cur = Value::B(false);
         std::string why = Misfit(cur, TypeOf(p), "the variable " + args[i].var + " (byref " + TypeOf(p) + ")");
         if (!why.empty()) Fail(args[i].col, why);
         values.push_back(Value::R(slots[i].Put(As(cur, TypeOf(p)))));
@@ -197,7 +197,7 @@ Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candid
         if (!d.params[i].byref) continue;
         Value now = slots[i].Get();
         if (now.kind == Value::Handle) Temp(now.h);
-        Assign(args[i].var, now, slots[i].type == emu::Type::Color);
+        Assign(args[i].var, now, slots[i].type == host::Type::Color);
     }
     resultColor = IsColor(d.result);
     if (r.kind == Value::Handle) return Temp(r.h);
@@ -205,14 +205,14 @@ Value Interpreter::Impl::Invoke(const std::vector<const emu::MethodDef*>& candid
 }
 
 Value Interpreter::Impl::CallGlobal(const Node& n, bool needValue) {
-    std::vector<const emu::MethodDef*> candidates;
-    for (emu::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, n.text);
+    std::vector<const host::MethodDef*> candidates;
+    for (host::MethodDef* m : host.registry().methods) AddNamed(candidates, m, 1, n.text);
     if (candidates.empty()) {
-        if (emu::HostClass* c = host.FindClass(n.text))
+        if (host::HostClass* c = host.FindClass(n.text))
             Fail(n.col, c->name + " is a class: new " + c->name + " makes one");
         if (!n.call) UnknownVariable(n);
         std::vector<std::string> names(std::begin(kBuiltins), std::end(kBuiltins));
-        for (emu::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
+        for (host::MethodDef* m : host.registry().methods) names.push_back(NameOf(*m));
         Fail(n.col, "unknown method " + n.text + Suggest(n.text, names));
     }
     return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
@@ -262,7 +262,7 @@ Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
             bool fits = numbers ? a.v.kind == Value::Int : IsObject(a.v) || a.v.kind == Value::None;
             if (!fits) Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
         }
-        void* array = Temp(host.NewArray(numbers ? emu::kIntegerType : emu::kObjectType, (int)args.size())).h;
+        void* array = Temp(host.NewArray(numbers ? host::kIntegerType : host::kObjectType, (int)args.size())).h;
         for (size_t i = 0; i < args.size(); ++i) host.SetElement(array, (int)i, args[i].v);
         return Value::H(array);
     }

@@ -52,7 +52,7 @@ int Stress(const std::vector<std::string>& rest, const Command& command) {
     if (!o.expectFile.empty() && !ReadExpect(o.expectFile, &expected, &error)) return command.usageError(error);
 
     // Kept for the life of the process, as the plugin is.
-    static emu::Host* host = new emu::Host;
+    static host::Host* host = new host::Host;
     if (!command.load(*host, o.plugin)) return 1;
     Places places;
     if (!places.Make()) {

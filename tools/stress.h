@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace emu {
+namespace host {
 class Host;
 }
 
@@ -18,7 +18,7 @@ namespace tkzhost {
 // and its loading of PLUGIN (false, having said why, when it does not load).
 struct Command {
     int (*usageError)(const std::string& message);
-    bool (*load)(emu::Host& host, std::string path);
+    bool (*load)(host::Host& host, std::string path);
 };
 
 // The mode, given what follows --stress; answers the exit status.

@@ -87,9 +87,9 @@ void AddCalls(Member& m, size_t given, bool pairwise) {
 }
 
 Member MethodMember(Catalog& cat, Member::Kind kind, const std::string& group, const std::string& prefix,
-                    const emu::MethodDef& def, const Samples* self) {
+                    const host::MethodDef& def, const Samples* self) {
     Member m{kind, group, prefix + def.declaration, "", &def};
-    emu::Decl d = emu::ParseDecl(def.declaration);
+    host::Decl d = host::ParseDecl(def.declaration);
     m.name = d.name;
     if (!d.ok) {
         m.refused = "its declaration is not understood: " + d.error;
@@ -98,7 +98,7 @@ Member MethodMember(Catalog& cat, Member::Kind kind, const std::string& group, c
     if (self) m.dims.push_back(*self);
     size_t required = 0;
     for (size_t i = 0; i < d.params.size(); ++i) {
-        const emu::Param& p = d.params[i];
+        const host::Param& p = d.params[i];
         std::string type = p.array ? p.type + "()" : p.type;
         Samples s = cat.Of(type);
         if (p.byref)
@@ -127,12 +127,12 @@ std::string Label(const Member& m, const std::vector<int>& pick) {
 
 }  // namespace
 
-std::vector<Member> Members(emu::Host& host, Catalog& cat) {
+std::vector<Member> Members(host::Host& host, Catalog& cat) {
     std::vector<Member> out;
-    emu::Registry& r = host.registry();
-    for (emu::MethodDef* m : r.methods)
+    host::Registry& r = host.registry();
+    for (host::MethodDef* m : r.methods)
         out.push_back(MethodMember(cat, Member::Global, "global methods", "", *m, nullptr));
-    for (emu::ClassDef* e : r.extensions) {
+    for (host::ClassDef* e : r.extensions) {
         Samples self = cat.Of(e->name);
         self.erase(self.begin());  // the host never calls a method on nil
         for (uint32_t i = 0; i < e->methodCount; ++i) {
@@ -141,11 +141,11 @@ std::vector<Member> Members(emu::Host& host, Catalog& cat) {
             if (self.empty()) out.back().refused = std::string("this host makes no ") + e->name + " to call it on";
         }
     }
-    for (emu::ClassDef* c : r.classes) {
+    for (host::ClassDef* c : r.classes) {
         std::string group = std::string("class ") + c->name;
         Samples self = {New(c->name)};
         for (uint32_t i = 0; i < c->propertyCount; ++i) {
-            const emu::PropertyDef& p = c->properties[i];
+            const host::PropertyDef& p = c->properties[i];
             Member m{Member::Property, group, std::string("property ") + p.name + " as " + p.type, p.name};
             Samples values = {{"", nullptr}};
             if (p.setter) {

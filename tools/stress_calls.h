@@ -15,7 +15,7 @@ namespace tkzhost::stress {
 struct Member {
     enum Kind { Global, Extension, Method, Shared, Property } kind;
     std::string group, title, name;
-    const emu::MethodDef* method = nullptr;
+    const host::MethodDef* method = nullptr;
     std::vector<Samples> dims;            // the instance first, if any; then each parameter
     std::vector<std::vector<int>> calls;  // each call: a value of each dimension given
     bool pairwise = false;
@@ -27,7 +27,7 @@ struct Member {
 };
 
 // Every member the plugin registered, in the order registered.
-std::vector<Member> Members(emu::Host& host, Catalog& cat);
+std::vector<Member> Members(host::Host& host, Catalog& cat);
 
 // One call of one member, as the report names it.
 struct Call {

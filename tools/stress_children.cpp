@@ -12,11 +12,11 @@ namespace tkzhost::stress {
 
 namespace {
 
-using emu::Value;
+using host::Value;
 
 // In the child: the call, then every reference given back, then what the
 // ledger says, one "kind\tdetail" line each, and "done".
-void CallInChild(emu::Host& host, const Member& m, const std::vector<int>& pick, int fd) {
+void CallInChild(host::Host& host, const Member& m, const std::vector<int>& pick, int fd) {
     uint64_t mark = host.Mark();
     size_t seen = host.violations.size();
     Child c{host, {}, {}, {}};
@@ -41,16 +41,16 @@ void CallInChild(emu::Host& host, const Member& m, const std::vector<int>& pick,
     if (r.kind == Value::Handle && r.h) host.Unlock(r.h);
     size_t during = host.violations.size();
     c.Release();
-    for (const emu::Leak& l : host.LiveSince(mark)) report += "leaked\t" + l.what + "\n";
+    for (const host::Leak& l : host.LiveSince(mark)) report += "leaked\t" + l.what + "\n";
     for (size_t i = seen; i < host.violations.size(); ++i) {
-        const emu::Violation& fault = host.violations[i];
+        const host::Violation& fault = host.violations[i];
         // A reference of the caller's found released when the caller gives
         // it back: the plugin released it once too often.
-        bool late = fault.kind == emu::Violation::UsedAfterRelease;
+        bool late = fault.kind == host::Violation::UsedAfterRelease;
         bool given = late && i >= during;
-        const char* kind = fault.kind == emu::Violation::OverReleased || given ? "over-released"
-                           : late                                              ? "used after release"
-                                                                               : "reference fault";
+        const char* kind = fault.kind == host::Violation::OverReleased || given ? "over-released"
+                           : late                                               ? "used after release"
+                                                                                : "reference fault";
         report += std::string(kind) + "\t" + (given ? fault.what : fault.Message()) + "\n";
     }
     report += "done\n";
@@ -90,7 +90,7 @@ std::string SignalName(int sig) {
 }
 
 // What a child's end says: a time-out, a crash, or the report it wrote.
-Findings Outcome(const emu::ChildEnd& end) {
+Findings Outcome(const host::ChildEnd& end) {
     if (!end.error.empty()) return {{"not called", end.error, ""}};  // no child: a pipe or fork failed
     if (end.timedOut) return {{"time-out", "", ""}};
     if (end.signal) return {{"crash", SignalName(end.signal) + SanitizerLine(end.output), ""}};
@@ -111,13 +111,13 @@ Findings Outcome(const emu::ChildEnd& end) {
 
 // The children of one time limit run together, four a processor: most calls
 // take far less than a fork, and a child that sleeps uses none.
-void RunCalls(emu::Host& host, const std::vector<Member>& members, const std::vector<Call>& calls,
+void RunCalls(host::Host& host, const std::vector<Member>& members, const std::vector<Call>& calls,
               const std::vector<size_t>& which, const std::function<int(size_t)>& limitMs,
               std::vector<Findings>& results) {
     std::map<int, std::vector<size_t>> byLimit;
     for (size_t i : which) byLimit[limitMs(i)].push_back(i);
     long cpus = sysconf(_SC_NPROCESSORS_ONLN);
-    emu::ChildOptions o;
+    host::ChildOptions o;
     o.emptyInput = true;
     o.keepBytes = 256 * 1024;
     o.parallel = 4 * (cpus > 0 ? (int)cpus : 1);
@@ -130,8 +130,8 @@ void RunCalls(emu::Host& host, const std::vector<Member>& members, const std::ve
             CallInChild(host, m, m.calls[call.call], fd);
             return 0;
         };
-        emu::RunChildren(
-            group.size(), child, [&](size_t k, emu::ChildEnd& end) { results[group[k]] = Outcome(end); }, o);
+        host::RunChildren(
+            group.size(), child, [&](size_t k, host::ChildEnd& end) { results[group[k]] = Outcome(end); }, o);
     }
 }
 

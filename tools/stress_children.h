@@ -35,7 +35,7 @@ using Findings = std::vector<Finding>;
 
 // Runs calls[i] for every i of `which`, each in a child of its own, for
 // limitMs(i) at most; results[i] gets what it came to.
-void RunCalls(emu::Host& host, const std::vector<Member>& members, const std::vector<Call>& calls,
+void RunCalls(host::Host& host, const std::vector<Member>& members, const std::vector<Call>& calls,
               const std::vector<size_t>& which, const std::function<int(size_t)>& limitMs,
               std::vector<Findings>& results);
 

@@ -10,7 +10,7 @@
 
 namespace tkzhost::stress {
 
-using emu::Value;
+using host::Value;
 
 bool Places::Make() {
     char tmpl[] = "/tmp/tkzhost-stress-XXXXXX";
@@ -55,7 +55,7 @@ Sample Str(const std::string& label, const std::string& bytes, uint32_t encoding
 
 // An array of the host's element type `code` holding what each item makes;
 // as an address, it goes on the stack as such whatever the declared element.
-Sample ArrayOf(const std::string& label, emu::TypeCode code, std::vector<std::function<Value(Child&)>> items,
+Sample ArrayOf(const std::string& label, host::TypeCode code, std::vector<std::function<Value(Child&)>> items,
                bool address = false) {
     return {label, [code, items, address](Child& c) {
                 void* a = c.Own(c.host.NewArray(code, (int)items.size())).h;
@@ -71,7 +71,7 @@ Sample New(const std::string& cls) {
 }
 
 Samples Catalog::Of(const std::string& type) {
-    std::string t = emu::Lower(type);
+    std::string t = host::Lower(type);
     Samples s = Make(type);
     std::string shown;
     for (const Sample& x : s)
@@ -89,26 +89,26 @@ std::string Catalog::Legend() const {
 }
 
 Samples Catalog::Make(const std::string& type) {
-    using emu::Type;
-    emu::DeclaredType d = emu::Classify(type);
+    using host::Type;
+    host::DeclaredType d = host::Classify(type);
     if (d.array) return Arrays(d.name);
     switch (d.type) {
         case Type::String: {
             std::string all(256, 0);
             for (int i = 0; i < 256; ++i) all[i] = (char)i;
             return {Nil(),
-                    Str("\"\"", "", emu::kUTF8),
-                    Str("\"A\"", "A", emu::kUTF8),
-                    Str("4KiB", std::string(4096, 'x'), emu::kUTF8),
-                    Str("bad-UTF-8", "\xC3\x28\xA0\xFF", emu::kUTF8),
-                    Str("U+E9@MacRoman", "\x8E", emu::kMacRoman),
-                    Str("U+E9@Windows-1252", "\xE9", emu::kWindows),
-                    Str("U+E9@UTF-8", "\xC3\xA9", emu::kUTF8),
-                    Str("U+E9@UTF-16", std::string("\xE9\0", 2), emu::kUTF16),
-                    Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), emu::kUTF32),
-                    Str("\"A\"@ASCII", "A", emu::kASCII),
-                    Str("1byte@UTF-16", "A", emu::kUTF16),
-                    Str("00..FF@raw", all, emu::kRaw)};
+                    Str("\"\"", "", host::kUTF8),
+                    Str("\"A\"", "A", host::kUTF8),
+                    Str("4KiB", std::string(4096, 'x'), host::kUTF8),
+                    Str("bad-UTF-8", "\xC3\x28\xA0\xFF", host::kUTF8),
+                    Str("U+E9@MacRoman", "\x8E", host::kMacRoman),
+                    Str("U+E9@Windows-1252", "\xE9", host::kWindows),
+                    Str("U+E9@UTF-8", "\xC3\xA9", host::kUTF8),
+                    Str("U+E9@UTF-16", std::string("\xE9\0", 2), host::kUTF16),
+                    Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), host::kUTF32),
+                    Str("\"A\"@ASCII", "A", host::kASCII),
+                    Str("1byte@UTF-16", "A", host::kUTF16),
+                    Str("00..FF@raw", all, host::kRaw)};
         }
         case Type::Color:
             return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
@@ -161,32 +161,32 @@ Samples Catalog::Make(const std::string& type) {
                     item("missing", places_.missing)};
         }
         case Type::Variant: {
-            auto variant = [](const std::string& label, emu::TypeCode type, std::function<Value(Child&)> inner) {
+            auto variant = [](const std::string& label, host::TypeCode type, std::function<Value(Child&)> inner) {
                 return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
             };
             auto object = New("Object").make;
-            auto text = Str("", "A", emu::kUTF8).make;
+            auto text = Str("", "A", host::kUTF8).make;
             return {Nil(),
-                    variant("variant(0)", emu::kIntegerType, [](Child&) { return Value::I(0); }),
-                    variant("variant(nan)", emu::kDoubleType, [](Child&) { return Value::D(NAN); }),
-                    variant("variant(\"A\")", emu::kStringType, text),
-                    variant("variant(new Object)", emu::kObjectType, object),
-                    ArrayOf("array(0 objects)", emu::kObjectType, {}),
-                    ArrayOf("array(1 object)", emu::kObjectType, {object}),
-                    ArrayOf("array(2 integers)", emu::kIntegerType,
+                    variant("variant(0)", host::kIntegerType, [](Child&) { return Value::I(0); }),
+                    variant("variant(nan)", host::kDoubleType, [](Child&) { return Value::D(NAN); }),
+                    variant("variant(\"A\")", host::kStringType, text),
+                    variant("variant(new Object)", host::kObjectType, object),
+                    ArrayOf("array(0 objects)", host::kObjectType, {}),
+                    ArrayOf("array(1 object)", host::kObjectType, {object}),
+                    ArrayOf("array(2 integers)", host::kIntegerType,
                             {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
-                    ArrayOf("array(1 string)", emu::kStringType, {text}),
+                    ArrayOf("array(1 string)", host::kStringType, {text}),
                     New("Object")};
         }
         case Type::Object: {
             Samples s = {Nil(), New("Object")};
-            for (emu::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
+            for (host::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
             return s;
         }
         case Type::Class:
         case Type::None: break;
     }
-    if (emu::HostClass* c = host_.FindClass(d.name)) return {Nil(), New(c->name)};
+    if (host::HostClass* c = host_.FindClass(d.name)) return {Nil(), New(c->name)};
     return {Nil()};  // a type this host does not know: a zero word
 }
 
@@ -195,29 +195,29 @@ Samples Catalog::Arrays(const std::string& element) {
     std::vector<std::function<Value(Child&)>> each;
     for (const Sample& x : Make(element))
         if (x.role != Role::Backing) each.push_back(x.make);
-    emu::TypeCode code = emu::ElementCode(emu::Classify(element).type);
+    host::TypeCode code = host::ElementCode(host::Classify(element).type);
     return {Fixed("nil", Value::R(nullptr)), ArrayOf("array(0)", code, {}, true),
             ArrayOf("array(" + std::to_string(each.size()) + ")", code, each, true)};
 }
 
 Sample Byref(Sample s, const std::string& type) {
-    emu::DeclaredType d = emu::Classify(type);
-    emu::Type t = d.array ? emu::Type::Object : d.type;  // an array goes by its handle
-    bool wide = emu::Is64(t) || t == emu::Type::Double, handle = emu::IsHandle(t);
+    host::DeclaredType d = host::Classify(type);
+    host::Type t = d.array ? host::Type::Object : d.type;  // an array goes by its handle
+    bool wide = host::Is64(t) || t == host::Type::Double, handle = host::IsHandle(t);
     s.make = [inner = s.make, t, wide, handle](Child& c) {
         Value v = inner(c);
         char* slot = (char*)calloc(1, wide ? 8 : 4);
         if (handle) {
             memcpy(slot, &v.h, 4);
             if (v.h) c.host.Lock(v.h);  // the slot's own, which the callee may replace
-        } else if (t == emu::Type::Double) {
+        } else if (t == host::Type::Double) {
             memcpy(slot, &v.d, 8);
-        } else if (t == emu::Type::Single) {
+        } else if (t == host::Type::Single) {
             float f = (float)v.d;
             memcpy(slot, &f, 4);
         } else if (wide) {
             memcpy(slot, &v.l, 8);
-        } else if (t == emu::Type::Boolean) {
+        } else if (t == host::Type::Boolean) {
             slot[0] = v.b;
         } else {
             memcpy(slot, &v.i, 4);

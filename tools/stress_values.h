@@ -24,14 +24,14 @@ struct Places {
 
 // What one call's values hold, given back after it.
 struct Child {
-    emu::Host& host;
+    host::Host& host;
     std::vector<void*> owned;                   // the caller's references
     std::vector<std::pair<char*, bool>> slots;  // byref slots; true: the slot holds a handle
     std::vector<void*> buffers;                 // bytes behind blocks of unknown size
 
-    emu::Value Own(void* h) {
+    host::Value Own(void* h) {
         if (h) owned.push_back(h);
-        return emu::Value::H(h);
+        return host::Value::H(h);
     }
     void Release();
 };
@@ -43,7 +43,7 @@ enum class Role { Plain, Huge, Unsized, Backing };
 
 struct Sample {
     std::string label;
-    std::function<emu::Value(Child&)> make;  // in the child; none: a property read, not written
+    std::function<host::Value(Child&)> make;  // in the child; none: a property read, not written
     Role role = Role::Plain;
 };
 using Samples = std::vector<Sample>;
@@ -58,7 +58,7 @@ Sample Byref(Sample s, const std::string& type);
 // The boundary values of each declared type, and which were used.
 class Catalog {
   public:
-    Catalog(emu::Host& host, const Places& places) : host_(host), places_(places) {}
+    Catalog(host::Host& host, const Places& places) : host_(host), places_(places) {}
 
     Samples Of(const std::string& type);
     // "type  values" for every type used, in order.
@@ -68,7 +68,7 @@ class Catalog {
     Samples Make(const std::string& type);
     Samples Arrays(const std::string& element);
 
-    emu::Host& host_;
+    host::Host& host_;
     const Places& places_;
     std::map<std::string, std::string> used_;
     std::vector<std::string> order_;

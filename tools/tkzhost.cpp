@@ -130,7 +130,7 @@ int UsageError(const std::string& message) {
 
 // A name without a slash is a file in the current folder before dlopen's
 // search path.
-bool LoadPlugin(emu::Host& host, std::string path) {
+bool LoadPlugin(host::Host& host, std::string path) {
     if (path.find('/') == std::string::npos && access(path.c_str(), F_OK) == 0) path = "./" + path;
     tkzhost::CrashPlace("loading " + path);
     std::string error;
@@ -176,15 +176,15 @@ int Version(const Args&) {
 }
 
 // What PLUGIN registers, as --list or --reference shows it.
-int Inventory(const Args& rest, const char* mode, emu::Inventory format) {
+int Inventory(const Args& rest, const char* mode, host::Inventory format) {
     if (rest.size() != 1) return UsageError(std::string(mode) + " takes one PLUGIN");
-    emu::Host host;
+    host::Host host;
     if (!LoadPlugin(host, rest[0])) return 1;
-    std::cout << emu::DescribeRegistry(host, format);
+    std::cout << host::DescribeRegistry(host, format);
     return 0;
 }
-int List(const Args& rest) { return Inventory(rest, "--list", emu::Inventory::Listing); }
-int Reference(const Args& rest) { return Inventory(rest, "--reference", emu::Inventory::Markdown); }
+int List(const Args& rest) { return Inventory(rest, "--list", host::Inventory::Listing); }
+int Reference(const Args& rest) { return Inventory(rest, "--reference", host::Inventory::Markdown); }
 int Stress(const Args& rest) { return tkzhost::Stress(rest, {UsageError, LoadPlugin}); }
 
 // Ctrl-C. The handler is installed without SA_RESTART, so that the call
@@ -273,7 +273,7 @@ const char kBom[] = "\xEF\xBB\xBF";  // a UTF-8 byte-order mark, which some edit
 
 class Runner {
   public:
-    explicit Runner(emu::Host& host) : host_(host), run_(host) {
+    explicit Runner(host::Host& host) : host_(host), run_(host) {
         run_.beforeCall = [this](int column) { tkzhost::CrashPlace(where_ + ":" + std::to_string(column)); };
         run_.interrupted = &gInterrupted;
     }
@@ -382,17 +382,17 @@ class Runner {
         return interactive ? 0 : gInterrupted ? 130 : 1;
     }
 
-    emu::Host& host_;
+    host::Host& host_;
     tkzhost::Interpreter run_;
     std::string where_;
 };
 
 // What the prompt says first, on one line.
-std::string Banner(emu::Host& host, const std::string& plugin) {
-    emu::Registry& r = host.registry();
+std::string Banner(host::Host& host, const std::string& plugin) {
+    host::Registry& r = host.registry();
     size_t members = r.methods.size();
-    for (emu::ClassDef* e : r.extensions) members += e->methodCount;
-    for (emu::ClassDef* c : r.classes) members += c->propertyCount + c->methodCount + c->sharedMethodCount;
+    for (host::ClassDef* e : r.extensions) members += e->methodCount;
+    for (host::ClassDef* c : r.classes) members += c->propertyCount + c->methodCount + c->sharedMethodCount;
     std::string version = kVersion;
     return version.substr(0, version.find(" (")) + " with " + tkzhost::Escape(plugin) + " (" + std::to_string(members) +
            " members): help lists them, quit or Ctrl-D leaves.\n";
@@ -430,8 +430,8 @@ int Run(const Args& args) {
     // The host lives as long as the process, as the plugin it holds does:
     // what the plugin leaked stays the host's (reported below), not the
     // process's.
-    static emu::Host* kept = new emu::Host;
-    emu::Host& host = *kept;
+    static host::Host* kept = new host::Host;
+    host::Host& host = *kept;
     if (!LoadPlugin(host, args[0])) return 1;
     CatchInterrupts();
     uint64_t mark = host.Mark();
@@ -447,11 +447,11 @@ int Run(const Args& args) {
     }
     std::fflush(stdout);
 
-    std::vector<emu::Leak> leaks = host.LiveSince(mark);
+    std::vector<host::Leak> leaks = host.LiveSince(mark);
     if (!leaks.empty() || !host.violations.empty()) {
         std::fprintf(stderr, "tkzhost: reference faults of the plugin during this run:\n");
-        for (const emu::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
-        for (const emu::Violation& v : host.violations)
+        for (const host::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
+        for (const host::Violation& v : host.violations)
             std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
         if (status == 0) status = 3;
     }

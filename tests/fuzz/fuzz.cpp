@@ -6,14 +6,14 @@
 
 namespace fuzz {
 
-const uint32_t kEncodings[7] = {emu::kMacRoman, emu::kUTF16, emu::kWindows, emu::kASCII,
-                                emu::kUTF8,     emu::kUTF32, emu::kRaw};
+const uint32_t kEncodings[7] = {host::kMacRoman, host::kUTF16, host::kWindows, host::kASCII,
+                                host::kUTF8,     host::kUTF32, host::kRaw};
 
-emu::Host& Host() {
-    static emu::Host* host = [] {
-        emu::Config config;
+host::Host& Host() {
+    static host::Host* host = [] {
+        host::Config config;
         config.reallyFree = true;  // millions of inputs: released records go back
-        auto* h = new emu::Host(config);
+        auto* h = new host::Host(config);
         std::string error;
         if (!h->Load(TKZ_PLUGIN, &error)) Fail("cannot load " TKZ_PLUGIN ": " + error);
         return h;
@@ -21,10 +21,10 @@ emu::Host& Host() {
     return *host;
 }
 
-const emu::MethodDef* Global(const char* decl) { return Member(nullptr, decl, false); }
+const host::MethodDef* Global(const char* decl) { return Member(nullptr, decl, false); }
 
-const emu::MethodDef* Member(const char* cls, const char* decl, bool shared) {
-    const emu::MethodDef* m = cls ? Host().ClassMethod(cls, decl, shared) : Host().GlobalMethod(decl);
+const host::MethodDef* Member(const char* cls, const char* decl, bool shared) {
+    const host::MethodDef* m = cls ? Host().ClassMethod(cls, decl, shared) : Host().GlobalMethod(decl);
     if (m == nullptr && cls) m = Host().ExtensionMethod(decl);
     if (m == nullptr) Fail(std::string("no method ") + (cls ? cls : "") + " " + decl);
     return m;
@@ -47,7 +47,7 @@ std::string Hex(const std::string& bytes) {
 
 std::string Built(const std::string& bytes, uint32_t encoding) {
     if (bytes.empty()) return "nil";
-    if (encoding != emu::kUTF32) return Hex(bytes) + "tag " + std::to_string(encoding);
+    if (encoding != host::kUTF32) return Hex(bytes) + "tag " + std::to_string(encoding);
     std::u16string units;
     for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
         uint32_t u;
@@ -56,17 +56,17 @@ std::string Built(const std::string& bytes, uint32_t encoding) {
         else if (u > 0xFFFF) units += {(char16_t)(0xD800 | (u - 0x10000) >> 10), (char16_t)(0xDC00 | (u & 0x3FF))};
         else units += (char16_t)u;
     }
-    return Hex(std::string((const char*)units.data(), 2 * units.size())) + "tag " + std::to_string(emu::kUTF16);
+    return Hex(std::string((const char*)units.data(), 2 * units.size())) + "tag " + std::to_string(host::kUTF16);
 }
 
 Scope::Scope() : mark(Host().Mark()) {}
 
 Scope::~Scope() {
-    emu::Host& h = Host();
+    host::Host& h = Host();
     for (void* p : owned) h.Unlock(p);
     std::string faults;
-    for (const emu::Leak& l : h.LiveSince(mark)) faults += "\n  still alive: " + l.what;
-    for (const emu::Violation& v : h.violations) faults += "\n  reference fault: " + v.Message();
+    for (const host::Leak& l : h.LiveSince(mark)) faults += "\n  still alive: " + l.what;
+    for (const host::Violation& v : h.violations) faults += "\n  reference fault: " + v.Message();
     if (!faults.empty()) Fail("references unbalanced after the input:" + faults);
     h.calls.clear();
     h.recorded.clear();
@@ -75,7 +75,7 @@ Scope::~Scope() {
 void* Scope::Own(void* handle) { return handle ? owned.push_back(handle), handle : nullptr; }
 void* Scope::Str(const std::string& bytes, uint32_t encoding) { return Own(Host().NewString(bytes, encoding)); }
 Value Scope::Owned(Value v) { return v.kind == Value::Handle ? Own(v.h), v : v; }
-Value Scope::Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self) {
+Value Scope::Call(const host::MethodDef* m, const std::vector<Value>& args, void* self) {
     return Owned(Host().Call(m, args, self));
 }
 Value Scope::Prop(void* obj, const char* name) { return Owned(Host().GetProp(obj, name)); }

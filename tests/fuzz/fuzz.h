@@ -15,13 +15,13 @@
 
 namespace fuzz {
 
-using emu::Value;
+using host::Value;
 
-emu::Host& Host();
+host::Host& Host();
 // Registered members, looked up once by the caller (keep them in statics);
 // a class's member may be an extension method.
-const emu::MethodDef* Global(const char* decl);
-const emu::MethodDef* Member(const char* cls, const char* decl, bool shared);
+const host::MethodDef* Global(const char* decl);
+const host::MethodDef* Member(const char* cls, const char* decl, bool shared);
 
 [[noreturn]] void Fail(const std::string& what);
 #define FUZZ_CHECK(cond, what)                                           \
@@ -49,7 +49,7 @@ struct Scope {
     void* Str(const std::string& bytes, uint32_t encoding);
     Value Owned(Value v);  // a handle in it is owned by the scope
     // Calls a registered member; a returned handle is owned by the scope.
-    Value Call(const emu::MethodDef* m, const std::vector<Value>& args, void* self = nullptr);
+    Value Call(const host::MethodDef* m, const std::vector<Value>& args, void* self = nullptr);
     Value Prop(void* obj, const char* name);
     // Bytes and tag of a string handle; "nil" for nil.
     std::string Text(void* s);

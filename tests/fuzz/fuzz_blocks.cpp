@@ -10,11 +10,11 @@
 using namespace fuzz;
 
 FUZZ_TARGET(Blocks) {
-    static const emu::MethodDef *toBlock = Global("StringToMemoryBlockTKZ"),
-                                *toString = Global("MemoryBlockToStringTKZ"),
-                                *toStringLen = Global("MemoryBlockToStringWithLengthTKZ"),
-                                *cloneString = Global("CloneStringTKZ"), *cloneBlock = Global("CloneMemoryBlockTKZ"),
-                                *cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
+    static const host::MethodDef *toBlock = Global("StringToMemoryBlockTKZ"),
+                                 *toString = Global("MemoryBlockToStringTKZ"),
+                                 *toStringLen = Global("MemoryBlockToStringWithLengthTKZ"),
+                                 *cloneString = Global("CloneStringTKZ"), *cloneBlock = Global("CloneMemoryBlockTKZ"),
+                                 *cloneBlockLen = Global("CloneMemoryBlockWithLengthTKZ");
     int shape = in.ConsumeIntegralInRange(0, 2);  // nil, known size, unknown size
     uint32_t enc = PickEncoding(in);
     int32_t len = in.ConsumeBool() ? in.ConsumeIntegral<int32_t>()
@@ -25,7 +25,7 @@ FUZZ_TARGET(Blocks) {
     auto what = [&] {
         return "bytes " + Hex(bytes) + " shape " + std::to_string(shape) + " len " + std::to_string(len);
     };
-    emu::Host& h = Host();
+    host::Host& h = Host();
 
     void* str = shape == 0 ? nullptr : s.Str(bytes, enc);
     void* block = s.Call(toBlock, {Value::H(str)}).h;
@@ -43,9 +43,9 @@ FUZZ_TARGET(Blocks) {
     std::string first = reach > 0 ? all.substr(0, (size_t)reach) : std::string();
 
     void* whole = s.Call(toString, {Value::H(block)}).h;
-    FUZZ_CHECK(s.Text(whole) == (known ? Built(bytes, emu::kRaw) : "nil"), what() + " gave " + s.Text(whole));
+    FUZZ_CHECK(s.Text(whole) == (known ? Built(bytes, host::kRaw) : "nil"), what() + " gave " + s.Text(whole));
     void* part = s.Call(toStringLen, {Value::H(block), Value::I(len)}).h;
-    FUZZ_CHECK(s.Text(part) == (shape != 0 ? Built(first, emu::kRaw) : "nil"), what() + " gave " + s.Text(part));
+    FUZZ_CHECK(s.Text(part) == (shape != 0 ? Built(first, host::kRaw) : "nil"), what() + " gave " + s.Text(part));
     void* copy = s.Call(cloneBlock, {Value::H(block)}).h;
     FUZZ_CHECK(known ? copy != nullptr && copy != block && h.BlockBytes(copy) == bytes : copy == nullptr, what());
     void* cut = s.Call(cloneBlockLen, {Value::H(block), Value::I(len)}).h;

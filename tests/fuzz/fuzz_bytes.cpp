@@ -22,9 +22,9 @@ const struct {
 }  // namespace
 
 FUZZ_TARGET(Bytes) {
-    static const emu::MethodDef *hash = Global("GetHash32TKZ"), *xorBytes = Global("BitwiseXORStringBytesTKZ"),
-                                *getEnc = Global("GetEncodingOfStringTKZ"), *setEnc = Global("SetEncodingOfStringTKZ"),
-                                *fromCode = Global("StringFromOSTypeTKZ"), *toCode = Global("OSTypeFromStringTKZ");
+    static const host::MethodDef *hash = Global("GetHash32TKZ"), *xorBytes = Global("BitwiseXORStringBytesTKZ"),
+                                 *getEnc = Global("GetEncodingOfStringTKZ"), *setEnc = Global("SetEncodingOfStringTKZ"),
+                                 *fromCode = Global("StringFromOSTypeTKZ"), *toCode = Global("OSTypeFromStringTKZ");
     int32_t v = in.ConsumeIntegral<int32_t>();
     uint32_t enc = PickEncoding(in);
     bool nil = in.ConsumeBool();
@@ -37,7 +37,7 @@ FUZZ_TARGET(Bytes) {
     void* x = s.Call(xorBytes, {Value::H(str), Value::I(v)}).h;
     std::string flipped = b;
     for (size_t i = 0; i < flipped.size() / 4 * 4; ++i) flipped[i] = (char)(flipped[i] ^ (v & 0xFF));
-    FUZZ_CHECK(s.Text(x) == Built(flipped, emu::kRaw), what() + " gave " + s.Text(x));
+    FUZZ_CHECK(s.Text(x) == Built(flipped, host::kRaw), what() + " gave " + s.Text(x));
     if (x != nullptr) FUZZ_CHECK(Host().Bytes(s.Call(xorBytes, {Value::H(x), Value::I(v)}).h) == b, what() + ": twice");
     // Each path of the kernels behind both methods forced, as far as this CPU
     // runs it, on the same bytes.
@@ -61,13 +61,13 @@ FUZZ_TARGET(Bytes) {
     void* code = s.Call(fromCode, {Value::I(v)}).h;
     std::string four = {(char)(v >> 24), (char)(v >> 16), (char)(v >> 8), (char)v};
     bool high = ((v | v >> 8 | v >> 16 | v >> 24) & 0x80) != 0;
-    FUZZ_CHECK(s.Text(code) == Built(four, high ? emu::kMacRoman : emu::kASCII), what());
+    FUZZ_CHECK(s.Text(code) == Built(four, high ? host::kMacRoman : host::kASCII), what());
     FUZZ_CHECK(s.Call(toCode, {Value::H(code)}).i == v, what());
     std::string packed = (b + "    ").substr(0, 4);
     uint32_t want4 = (uint32_t)(unsigned char)packed[0] << 24 | (unsigned char)packed[1] << 16 |
                      (unsigned char)packed[2] << 8 | (unsigned char)packed[3];
     FUZZ_CHECK(
-        (uint32_t)s.Call(toCode, {Value::H(nil ? nullptr : s.Str(b, enc == emu::kRaw ? emu::kRaw : emu::kMacRoman))})
+        (uint32_t)s.Call(toCode, {Value::H(nil ? nullptr : s.Str(b, enc == host::kRaw ? host::kRaw : host::kMacRoman))})
                 .i == want4,
         what());
 }

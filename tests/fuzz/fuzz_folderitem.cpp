@@ -10,17 +10,17 @@ using namespace fuzz;
 namespace {
 
 std::string Cut(const std::string& s) { return s.substr(0, s.find('\0')); }
-std::string UTF8(const std::string& s) { return Built(s, emu::kUTF8); }
+std::string UTF8(const std::string& s) { return Built(s, host::kUTF8); }
 
 }  // namespace
 
 FUZZ_TARGET(Names) {
-    static const emu::MethodDef *path = Member("FolderItem", "DisplayPathTKZ", false),
-                                *extension = Member("FolderItem", "NameExtensionTKZ", false),
-                                *base = Member("FolderItem", "NameWithoutExtensionTKZ", false);
+    static const host::MethodDef *path = Member("FolderItem", "DisplayPathTKZ", false),
+                                 *extension = Member("FolderItem", "NameExtensionTKZ", false),
+                                 *base = Member("FolderItem", "NameWithoutExtensionTKZ", false);
     int depth = in.ConsumeIntegralInRange(0, 150);
     bool nilDelimiter = in.ConsumeIntegralInRange(0, 7) == 0;
-    uint32_t delimiterTag = in.ConsumeBool() ? emu::kUTF8 : emu::kRaw;  // both reach UTF-8 unchanged
+    uint32_t delimiterTag = in.ConsumeBool() ? host::kUTF8 : host::kRaw;  // both reach UTF-8 unchanged
     std::string delimiter = in.ConsumeRandomLengthString(8);
     void* item = nullptr;
     std::string name, wantPath;
@@ -42,7 +42,7 @@ FUZZ_TARGET(Names) {
     FUZZ_CHECK(got == (dot == std::string::npos ? "nil" : UTF8(name.substr(dot + 1))), what() + " gave " + got);
     // Without a dot the whole name comes back as converted: empty, not nil.
     got = s.Text(s.Call(base, {}, item).h);
-    FUZZ_CHECK(
-        got == (dot == std::string::npos ? Hex(name) + "tag " + std::to_string(emu::kUTF8) : UTF8(name.substr(0, dot))),
-        what() + " gave " + got);
+    FUZZ_CHECK(got == (dot == std::string::npos ? Hex(name) + "tag " + std::to_string(host::kUTF8)
+                                                : UTF8(name.substr(0, dot))),
+               what() + " gave " + got);
 }

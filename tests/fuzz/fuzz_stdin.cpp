@@ -20,7 +20,7 @@ namespace {
 
 enum Op { kRead, kCharacter, kInteger, kDouble, kString, kReady, kFlush };
 const char* names[] = {"Read", "GetCharacter", "ReadInteger", "ReadDouble", "ReadString", "IsReady", "Flush"};
-const emu::MethodDef* methods[7];
+const host::MethodDef* methods[7];
 
 // The child's coverage stays in the child. What each call answered comes
 // back through a pipe instead, as extra counters that guide libFuzzer.
@@ -49,7 +49,7 @@ void Child(FuzzedDataProvider& in, int trace) {
         done += std::string(" ") + names[op] + (op == kRead ? "(" + std::to_string(count) + ")" : "");
         long i = 77;
         double d = 7.5;
-        void* word = op == kString ? Host().NewString("old", emu::kUTF8) : nullptr;  // ReadString releases it
+        void* word = op == kString ? Host().NewString("old", host::kUTF8) : nullptr;  // ReadString releases it
         std::vector<Value> args;
         if (op == kRead) args = {Value::I(count)};
         if (op == kInteger || op == kDouble || op == kString)
@@ -68,7 +68,7 @@ void Child(FuzzedDataProvider& in, int trace) {
         switch (op) {
             case kRead:
                 read.resize(fread(read.data(), 1, read.size(), model)), answer = s.Text(got.h),
-                                                                        want = Built(read, emu::kRaw);
+                                                                        want = Built(read, host::kRaw);
                 break;
             case kCharacter: want = std::to_string(fgetc(model)); break;
             case kInteger:
@@ -79,7 +79,7 @@ void Child(FuzzedDataProvider& in, int trace) {
                 want = std::to_string(fscanf(model, "%lf", &w)) + " " + bits(w), answer += " " + bits(d);
                 break;
             case kString:
-                want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, emu::kRaw),
+                want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, host::kRaw),
                 answer += " " + s.Text(word);
                 break;
             case kReady: want = "1", answer = std::to_string(got.b); break;  // a file is always ready

@@ -51,16 +51,17 @@ std::vector<std::string> Win(const std::string& t, uint32_t enc, const std::stri
 }  // namespace
 
 FUZZ_TARGET(Styles) {
-    static const emu::MethodDef* decoders[2] = {Global("DecompileMacStyleDataTKZ"), Global("DecompileWinStyleDataTKZ")};
-    static const emu::MethodDef* item = Member("StyleDataListTKZ", "Style", false);
+    static const host::MethodDef* decoders[2] = {Global("DecompileMacStyleDataTKZ"),
+                                                 Global("DecompileWinStyleDataTKZ")};
+    static const host::MethodDef* item = Member("StyleDataListTKZ", "Style", false);
     bool win = in.ConsumeBool();
     uint32_t enc = PickEncoding(in);
     bool nilText = in.ConsumeIntegralInRange(0, 15) == 0, nilStyles = in.ConsumeIntegralInRange(0, 15) == 0;
     std::string styles = in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, in.remaining_bytes()));
     std::string text = in.ConsumeRemainingBytesAsString();
     void* t = nilText ? nullptr : s.Str(text, enc);
-    void* st = nilStyles ? nullptr : s.Str(styles, emu::kRaw);
-    if (nilText) text.clear(), enc = emu::kMacRoman;
+    void* st = nilStyles ? nullptr : s.Str(styles, host::kRaw);
+    if (nilText) text.clear(), enc = host::kMacRoman;
     if (nilStyles) styles.clear();
     std::vector<std::string> want = win ? Win(text, enc, styles) : Mac(text, enc, styles);
     auto what = [&] { return std::string(win ? "Windows" : "Mac") + " styles " + Hex(styles) + " text " + s.Text(t); };

@@ -15,7 +15,7 @@ namespace {
 // to the first zero unit; a unit beyond US-ASCII (or a cut one) can match no
 // character of the grammar, however the host converts it.
 std::vector<uint32_t> Form(const std::string& b, uint32_t enc) {
-    size_t width = enc == emu::kUTF16 ? 2 : enc == emu::kUTF32 ? 4 : 1;
+    size_t width = enc == host::kUTF16 ? 2 : enc == host::kUTF32 ? 4 : 1;
     std::vector<uint32_t> out;
     for (size_t i = 0; i < b.size(); i += width) {
         uint32_t u = 0xFFFF;
@@ -43,15 +43,15 @@ bool Accepted(const std::vector<uint32_t>& form, int32_t mode) {
 }  // namespace
 
 FUZZ_TARGET(Uuid) {
-    static const emu::MethodDef* validate = Global("ValidateUUIDTKZ");
+    static const host::MethodDef* validate = Global("ValidateUUIDTKZ");
     int32_t mode = in.ConsumeIntegral<int32_t>();
-    uint32_t enc = in.ConsumeBool() ? emu::kASCII : PickEncoding(in);
+    uint32_t enc = in.ConsumeBool() ? host::kASCII : PickEncoding(in);
     bool nil = in.ConsumeBool();
     std::string bytes = in.ConsumeRemainingBytesAsString();
     void* text = nil ? nullptr : s.Str(bytes, enc);
     std::vector<uint32_t> form = Form(nil ? "" : bytes, enc);
     std::string ascii(form.begin(), form.end());
-    std::string want = Accepted(form, mode) ? Built(ascii, emu::kASCII) : "nil";
+    std::string want = Accepted(form, mode) ? Built(ascii, host::kASCII) : "nil";
     void* r = s.Call(validate, {Value::H(text), Value::I(mode)}).h;
     FUZZ_CHECK(s.Text(r) == want, "text " + s.Text(text) + " mode " + std::to_string(mode) + " gave " + s.Text(r));
 }

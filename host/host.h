@@ -19,7 +19,7 @@
 #include "declarations.h"
 #include "layout.h"
 
-namespace emu {
+namespace host {
 
 // Encoding values of the plugin interface.
 enum : uint32_t {
@@ -270,4 +270,4 @@ Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string&
 enum class Inventory { Listing, Markdown };
 std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
 
-}  // namespace emu
+}  // namespace host

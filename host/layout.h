@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace emu {
+namespace host {
 
 // A host string. The plugin reads buffer (text from buffer + 1, NUL after the
 // text), length and encoding.
@@ -89,4 +89,4 @@ static_assert(offsetof(ObjectHeader, storage) == 8, "");
 const uint32_t kStringMagic = 0x53545231;  // "STR1"
 const uint32_t kObjectMagic = 0x4F424A31;  // "OBJ1"
 
-}  // namespace emu
+}  // namespace host

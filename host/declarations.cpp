@@ -3,7 +3,7 @@
 
 #include <cctype>
 
-namespace emu {
+namespace host {
 
 std::string Lower(std::string s) {
     for (char& c : s) c = (char)tolower((unsigned char)c);
@@ -151,4 +151,4 @@ TypeCode ElementCode(Type t) {
     }
 }
 
-}  // namespace emu
+}  // namespace host

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace emu {
+namespace host {
 
 std::string Lower(std::string s);
 
@@ -80,4 +80,4 @@ enum TypeCode : int32_t {
 // integer element, anything held by reference an object element.
 TypeCode ElementCode(Type t);
 
-}  // namespace emu
+}  // namespace host

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iconv.h>
 
-namespace emu {
+namespace host {
 
 StringRec* Host::NewString(const std::string& bytes, uint32_t encoding) {
     StringRec* s = (StringRec*)calloc(1, sizeof(StringRec));
@@ -135,4 +135,4 @@ StringRec* Host::Convert(StringRec* s, uint32_t encoding) {
     return NewString(out, encoding);
 }
 
-}  // namespace emu
+}  // namespace host

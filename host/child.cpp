@@ -17,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -171,4 +171,4 @@ int RunChild(const std::function<int()>& fn, std::string* output) {
     return end.Code();
 }
 
-}  // namespace emu
+}  // namespace host

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -114,4 +114,4 @@ void Host::SetProp(void* obj, const std::string& name, const Value& v) {
     }
 }
 
-}  // namespace emu
+}  // namespace host

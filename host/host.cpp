@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-namespace emu {
+namespace host {
 
 static Host* gCurrent = nullptr;
 
@@ -34,4 +34,4 @@ Host& Host::Current() {
     return *gCurrent;
 }
 
-}  // namespace emu
+}  // namespace host

@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -146,4 +146,4 @@ Value Host::CallGlobal(const std::string& declOrName, const std::vector<Value>& 
     return Call(GlobalMethod(declOrName, (int)args.size()), args);
 }
 
-}  // namespace emu
+}  // namespace host

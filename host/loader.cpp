@@ -4,7 +4,7 @@
 
 #include <dlfcn.h>
 
-namespace emu {
+namespace host {
 
 bool Host::Load(const std::string& path, std::string* error) {
     dl_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -23,4 +23,4 @@ bool Host::Load(const std::string& path, std::string* error) {
     return true;
 }
 
-}  // namespace emu
+}  // namespace host

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace emu::entries {
+namespace host::entries {
 
 // ---- registering ----------------------------------------------------------
 
@@ -132,4 +132,4 @@ void* PathFromFolderItem(Who who, void* item) {
 }
 unsigned long GetFontEncoding(const char*) { return kUTF8; }
 
-}  // namespace emu::entries
+}  // namespace host::entries

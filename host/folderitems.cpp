@@ -7,7 +7,7 @@
 
 #include <sys/stat.h>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -81,4 +81,4 @@ Value FolderItemProperty(Host& host, void* item, const std::string& lowerName) {
     return Value();
 }
 
-}  // namespace emu
+}  // namespace host

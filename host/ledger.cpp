@@ -18,7 +18,7 @@
 #define TKZ_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
-namespace emu {
+namespace host {
 
 Host::Entry* Host::Check(const void* h, const char* who) {
     if (h == nullptr) return nullptr;
@@ -153,4 +153,4 @@ void Host::EmptyGraveyard() {
     graveyard_.clear();
 }
 
-}  // namespace emu
+}  // namespace host

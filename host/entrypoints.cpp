@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -149,4 +149,4 @@ int Host::CallCount(const std::string& name) const {
     return i < 0 ? 0 : callCounts_[i];
 }
 
-}  // namespace emu
+}  // namespace host

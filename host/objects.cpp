@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace emu {
+namespace host {
 
 HostClass* Host::DefineClass(const std::string& name, const std::string& parent) {
     auto& slot = classes_[Lower(name)];
@@ -206,4 +206,4 @@ void* Host::NewVariant(int type, const Value& v) {
     return o;
 }
 
-}  // namespace emu
+}  // namespace host

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <link.h>
 
-namespace emu {
+namespace host {
 
 // The dynamic symbols of the loaded file, read from its own ELF tables so
 // that C++ names can be found by their demangled signature.
@@ -45,4 +45,4 @@ void* Host::Symbol(const std::string& name) {
     return it == symbols_.end() ? nullptr : it->second;
 }
 
-}  // namespace emu
+}  // namespace host

@@ -4,7 +4,7 @@
 
 #include "host.h"
 
-namespace emu {
+namespace host {
 
 struct FolderPayload {
     std::string path;  // real item: its absolute path
@@ -53,4 +53,4 @@ void DestroyPayload(Host& host, ObjectHeader* o);
 // How many calls the host counts: the rows of entrypoints.def (entrypoints.cpp).
 int CountedCalls();
 
-}  // namespace emu
+}  // namespace host

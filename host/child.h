@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace emu {
+namespace host {
 
 struct ChildOptions {
     // A child still running after this long is killed with every process it
@@ -53,4 +53,4 @@ ChildEnd RunInChild(const std::function<int(int reportFd)>& body, const ChildOpt
 // *output when output is given.
 int RunChild(const std::function<int()>& fn, std::string* output = nullptr);
 
-}  // namespace emu
+}  // namespace host

@@ -6,7 +6,7 @@
 #include "host.h"
 #include "internals.h"
 
-namespace emu {
+namespace host {
 
 // Each row's place, in the order of entrypoints.def: its call counter.
 enum class CallId : int {
@@ -121,4 +121,4 @@ void* GetProcFinder(Who who, void* a);
 void* SetProcFinder(Who who, void* a);
 
 }  // namespace entries
-}  // namespace emu
+}  // namespace host

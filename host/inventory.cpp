@@ -5,7 +5,7 @@
 #include <cstring>
 #include <map>
 
-namespace emu {
+namespace host {
 
 namespace {
 
@@ -94,4 +94,4 @@ std::string DescribeRegistry(Host& host, Inventory format) {
     return out;
 }
 
-}  // namespace emu
+}  // namespace host

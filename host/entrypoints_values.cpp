@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-namespace emu::entries {
+namespace host::entries {
 
 namespace {
 
@@ -239,4 +239,4 @@ void* InsertProcFinder(Who who, void* a) {
     return p && p->type == kIntegerType ? (void*)&InsertIntElement : nullptr;
 }
 
-}  // namespace emu::entries
+}  // namespace host::entries
