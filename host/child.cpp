@@ -154,19 +154,12 @@ void RunChildren(size_t count, const ChildBody& body, const std::function<void(s
     if (devnull >= 0) close(devnull);
 }
 
-ChildEnd RunInChild(const std::function<int(int reportFd)>& body, const ChildOptions& options) {
-    ChildEnd result;
-    ChildOptions one = options;
-    one.parallel = 1;
-    RunChildren(
-        1, [&](size_t, int fd) { return body(fd); }, [&](size_t, ChildEnd& end) { result = std::move(end); }, one);
-    return result;
-}
-
 int RunChild(const std::function<int()>& fn, std::string* output) {
     ChildOptions o;
     o.keepOutput = output != nullptr;
-    ChildEnd end = RunInChild([&](int) { return fn(); }, o);
+    ChildEnd end;
+    RunChildren(
+        1, [&](size_t, int) { return fn(); }, [&](size_t, ChildEnd& e) { end = std::move(e); }, o);
     if (output) *output += end.output;
     return end.Code();
 }

@@ -45,9 +45,6 @@ using ChildBody = std::function<int(size_t index, int reportFd)>;
 void RunChildren(size_t count, const ChildBody& body, const std::function<void(size_t, ChildEnd&)>& ended,
                  const ChildOptions& options = ChildOptions());
 
-// One child: body(reportFd) in a fresh process.
-ChildEnd RunInChild(const std::function<int(int reportFd)>& body, const ChildOptions& options = ChildOptions());
-
 // Runs fn in a child process and returns its exit status (-signal when it
 // died of a signal); the child's standard output and error are collected in
 // *output when output is given.

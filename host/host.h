@@ -50,42 +50,12 @@ struct Value {
     double d = 0;
     bool b = false;
     void* h = nullptr;  // string / object handle (Handle) or address (Ref)
-    static Value I(int32_t v) {
-        Value x;
-        x.kind = Int;
-        x.i = v;
-        return x;
-    }
-    static Value L(int64_t v) {
-        Value x;
-        x.kind = Int64;
-        x.l = v;
-        return x;
-    }
-    static Value D(double v) {
-        Value x;
-        x.kind = Double;
-        x.d = v;
-        return x;
-    }
-    static Value B(bool v) {
-        Value x;
-        x.kind = Bool;
-        x.b = v;
-        return x;
-    }
-    static Value H(const void* v) {
-        Value x;
-        x.kind = Handle;
-        x.h = (void*)v;
-        return x;
-    }
-    static Value R(void* p) {
-        Value x;
-        x.kind = Ref;
-        x.h = p;
-        return x;
-    }
+    static Value I(int32_t v) { return {.kind = Int, .i = v}; }
+    static Value L(int64_t v) { return {.kind = Int64, .l = v}; }
+    static Value D(double v) { return {.kind = Double, .d = v}; }
+    static Value B(bool v) { return {.kind = Bool, .b = v}; }
+    static Value H(const void* v) { return {.kind = Handle, .h = (void*)v}; }
+    static Value R(void* p) { return {.kind = Ref, .h = p}; }
 };
 
 // Host-side class of objects (the plugin's or the host's own).
