@@ -11,8 +11,6 @@
 
 namespace {
 
-std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
-
 const std::string kReference = TKZ_SOURCE_DIR "/docs/reference.md";
 
 // The three callback addresses differ from run to run: their output blocks
@@ -43,7 +41,7 @@ std::string RunExample(const std::string& code, const std::string& dir) {
                                      "/asound.conf " TKZ_BUILD_DIR "/tkzhost " TKZ_PLUGIN " " + dir +
                                      "/example.bas 2>" + dir + "/stderr </dev/null",
                                  &status);
-    return status == 0 ? out : out + "(exit " + std::to_string(status) + ": " + Slurp(dir + "/stderr") + ")";
+    return status == 0 ? out : out + "(exit " + std::to_string(status) + ": " + tkz::Slurp(dir + "/stderr") + ")";
 }
 
 // The first line where two texts differ.
@@ -65,7 +63,7 @@ std::string FirstDifference(const std::string& want, const std::string& got) {
 // callback entries alone may use the placeholder) and has an example.
 PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
     std::vector<std::string> problems;
-    std::vector<tkzhost::Section> ref = tkzhost::ParseReference(Slurp(kReference), &problems);
+    std::vector<tkzhost::Section> ref = tkzhost::ParseReference(tkz::Slurp(kReference), &problems);
     for (const std::string& p : problems) ADD_FAILURE() << "docs/reference.md, " << p;
     std::vector<tkzhost::Member> members = tkzhost::Members(s.host);
     int entries = 0, examples = 0;
@@ -102,7 +100,7 @@ TEST(Reference, EveryExamplePrintsItsOutput) {
                                         << "/writes\" }\n";
     int run = 0;
     for (const char* file : {"docs/reference.md", "README.md"})
-        for (const tkzhost::Section& s : tkzhost::ParseReference(Slurp(TKZ_SOURCE_DIR "/" + std::string(file))))
+        for (const tkzhost::Section& s : tkzhost::ParseReference(tkz::Slurp(TKZ_SOURCE_DIR "/" + std::string(file))))
             for (const tkzhost::Example& x : s.examples) {
                 std::string got = RunExample(x.code, dir), diff = FirstDifference(x.output, got);
                 if (!diff.empty())
@@ -112,7 +110,7 @@ TEST(Reference, EveryExamplePrintsItsOutput) {
                 ++run;
             }
     EXPECT_GE(run, 90);
-    EXPECT_FALSE(Slurp(dir + "/writes").empty()) << "the volume example never reached the ALSA control double";
+    EXPECT_FALSE(tkz::Slurp(dir + "/writes").empty()) << "the volume example never reached the ALSA control double";
 }
 
 // help NAME prints the entry built into tkzhost, help alone the members by

@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include <fstream>
+
 #include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +20,7 @@ host::Value Session::Call(const std::string& declOrName, const std::vector<host:
 }
 
 host::Value Session::Method(void* self, const std::string& cls, const std::string& declOrName,
-                           const std::vector<host::Value>& args) {
+                            const std::vector<host::Value>& args) {
     const host::MethodDef* m = host.ClassMethod(cls, declOrName, self == nullptr, (int)args.size());
     if (m == nullptr) m = host.ExtensionMethod(declOrName, (int)args.size());
     EXPECT_NE(m, nullptr) << "no method " << cls << "." << declOrName;
@@ -32,6 +34,8 @@ void* Exported(const std::string& symbol, const char* plain) {
     if (p == nullptr) printf("the plugin exports no %s\n", symbol.c_str()), fflush(stdout), abort();
     return p;
 }
+
+std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
 
 std::string Shell(const std::string& command, int* status) {
     std::string out;

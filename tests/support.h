@@ -23,7 +23,9 @@ struct Session {
     std::vector<void*> owned;  // references the test holds; released at the end
 
     // A host string / object the test owns.
-    void* Str(const std::string& bytes, uint32_t encoding = host::kUTF8) { return Own(host.NewString(bytes, encoding)); }
+    void* Str(const std::string& bytes, uint32_t encoding = host::kUTF8) {
+        return Own(host.NewString(bytes, encoding));
+    }
     void* Own(void* handle) {
         if (handle) owned.push_back(handle);
         return handle;
@@ -35,7 +37,7 @@ struct Session {
     // owned by the test.
     host::Value Call(const std::string& declOrName, const std::vector<host::Value>& args = {});
     host::Value Method(void* self, const std::string& cls, const std::string& declOrName,
-                      const std::vector<host::Value>& args = {});
+                       const std::vector<host::Value>& args = {});
     host::Value Prop(void* obj, const std::string& name) { return Owned(host.GetProp(obj, name)); }
     std::string Bytes(const void* s) { return host.Bytes(s); }
     uint32_t Enc(const void* s) { return host.Encoding(s); }
@@ -67,6 +69,8 @@ inline std::string Got(Session& s, const void* str) { return str ? Tagged(s.Byte
 
 // A shell command's standard output; its exit status in *status.
 std::string Shell(const std::string& command, int* status = nullptr);
+// A whole file, "" when it cannot be read.
+std::string Slurp(const std::string& path);
 
 // Under CI a missing prerequisite fails the test instead of skipping it.
 bool InCI();

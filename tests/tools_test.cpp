@@ -43,7 +43,6 @@ Result Sh(const std::string& command, bool withErrors = true) {
 Result Tool(const std::string& args, bool withErrors = true) {
     return Sh(TKZ_BUILD_DIR "/tkzhost " + args, withErrors);
 }
-std::string Slurp(const std::string& path) { return {std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {}}; }
 
 int Count(const std::string& text, const std::string& what) {
     int n = 0;
@@ -96,7 +95,7 @@ TEST(Tkzhost, ScriptsPrintWhatTheyShould) {
     for (std::string script : {TKZ_SOURCE_DIR "/tests/tkzhost-values", TKZ_SOURCE_DIR "/examples/tour"}) {
         Result r = Tool(TKZ_PLUGIN " " + script + ".bas <<< '12 one two'");
         EXPECT_EQ(r.status, 0) << script;
-        EXPECT_EQ(r.out, Slurp(script + ".out"));
+        EXPECT_EQ(r.out, tkz::Slurp(script + ".out"));
     }
 }
 
@@ -104,7 +103,7 @@ namespace {
 // The failing statements of tkzhost-errors.txt, each with the error line it gives.
 std::vector<std::pair<std::string, std::string>> Errors() {
     std::vector<std::pair<std::string, std::string>> out;
-    std::istringstream in(Slurp(TKZ_SOURCE_DIR "/tests/tkzhost-errors.txt"));
+    std::istringstream in(tkz::Slurp(TKZ_SOURCE_DIR "/tests/tkzhost-errors.txt"));
     std::string statement;
     for (std::string line; std::getline(in, line);) {
         if (line.rfind("! ", 0) == 0) out.push_back({statement, line.substr(2)}), statement.clear();
@@ -230,7 +229,7 @@ TEST(Tkzhost, HelpAndReadmeExamplesRun) {
     for (size_t nl; (nl = help.out.find('\n', at)) != std::string::npos && help.out[nl + 1] == ' '; at = nl + 1)
         commands.push_back("cd " TKZ_BUILD_DIR " && export PATH=" TKZ_BUILD_DIR ":$PATH && " +
                            help.out.substr(nl + 1, help.out.find('\n', nl + 1) - nl - 1));
-    std::string readme = Slurp(TKZ_SOURCE_DIR "/README.md");
+    std::string readme = tkz::Slurp(TKZ_SOURCE_DIR "/README.md");
     size_t shell = readme.find("## Trying it from a shell");
     for (size_t a = readme.find("\n    ", shell); a < readme.find("\n## ", shell); a = readme.find("\n    ", a + 1)) {
         std::string line = readme.substr(a + 5, readme.find('\n', a + 1) - a - 5);
@@ -266,7 +265,7 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
     std::string out;
     tkzhost::ParseError error;
     std::vector<std::string> seeds;
-    std::istringstream tour(Slurp(TKZ_SOURCE_DIR "/examples/tour.bas"));
+    std::istringstream tour(tkz::Slurp(TKZ_SOURCE_DIR "/examples/tour.bas"));
     for (std::string line; std::getline(tour, line);) seeds.push_back(line), run.Run(line, &out, &error);
     for (auto& [statement, message] : Errors()) seeds.push_back(statement);
     std::mt19937 rng{20261206};
