@@ -67,6 +67,15 @@ struct Kernels : ::testing::TestWithParam<Path> {
 
 }  // namespace
 
+// The path choice against the compiler's own detection: a path reported
+// missing would make its tests above skip, one reported present that the CPU
+// lacks would fault in the plugin.
+TEST(CpuPaths, AgreeWithTheCompilersDetection) {
+    __builtin_cpu_init();
+    EXPECT_EQ(tkz_cpu_paths(), (__builtin_cpu_supports("sse2") ? kTkzPathSSE2 : 0u) |
+                                   (__builtin_cpu_supports("avx2") ? kTkzPathAVX2 : 0u));
+}
+
 // The locale is switched between calls (Latin-1 folds 0xC0 to 0xDE, C does
 // not), last for this thread alone through uselocale: each call must see
 // the table of now.
