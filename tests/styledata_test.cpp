@@ -121,10 +121,10 @@ PLUGIN_TEST(StyleData, StringSetOverItselfStaysAlive) {
 
 // The fields of a run that fuzz_styledata's models leave out (its runs'
 // texts and lengths are held to the table layouts there): the style bits,
-// each read from its own bit, sizes, fonts and colours. Mac: 20-byte records
-// after a count. Windows: one record per text byte; our choice: a last record
-// cut off by the end of the table is decoded with its missing fields taken as
-// 0 and keeps its text byte.
+// each read from its own bit, sizes, fonts, colours, and each byte of a Mac
+// start beyond the text. Mac: 20-byte records after a count. Windows: one
+// record per text byte; our choice: a last record cut off by the end of the
+// table is decoded with its missing fields taken as 0 and keeps its text byte.
 PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
     const std::string worked = Hex("01 00 00 00 00 00 0C 00 09 00 03 00 00 05 0C 00 FF FF 00 80 00 00");
     std::string lowBits = worked, allBits = worked;
@@ -137,6 +137,7 @@ PLUGIN_TEST(StyleDecoders, TablesDecodeToRuns) {
          "TextHeight=12 FontID=3 TextSize=12 Red=65535 Green=32768 Blue=256 TextColor=&hFF8001"},
         {true, std::string(257, 'x'), Table(2, Rec(0) + Rec(256)),
          "Count=2 | TextOffset=0 TextLength=256 | TextOffset=256 TextLength=1"},
+        {true, "Hello", Table(1, Rec(0x04030201)), "Count=1 | TextOffset=67305985 Text=nil TextLength=0"},
         {true, "Hello", Table(1, Rec(0, 0xFFFF) + Rec(2)), "Count=1 | FontID=65535 Text=Hello"},
         {false, "Hi", Hex("01 05"),
          "Count=1 | Bold=1 Italic=0 Style=1 TextSize=5 Text=H TextLength=1 FontAvailable=0 ColorAvailable=0 "

@@ -210,7 +210,7 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
     EXPECT_EQ(finish(b), nullptr) << "a closed builder finishes as nil";
     ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 10));
     TKZ_FN_AS(Free, void(AsciiStringHandle&))(b);
-    EXPECT_EQ(b.data, nullptr);
+    EXPECT_TRUE(b.data == nullptr && b.length == 0 && b.capacity == 0);
 }
 
 // Every kind of append; a copy leaves the builder open, clearing empties it.
