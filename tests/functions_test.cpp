@@ -157,9 +157,11 @@ PLUGIN_TEST(Volume, FullRangeProductIsSentAsIs) {
     EXPECT_EQ(SetAndLastWrite(s, log, 1.0), "2147483647 2147483647");
     SetAndLastWrite(s, log, 0.5);
     EXPECT_EQ(SetAndLastWrite(s, log, 2147483647.9 / 2147483647.0), "2147483647 2147483647");
-    // A product exactly one below the range is never converted (the sanitized
-    // build would report the conversion); alsa-lib drops the value it becomes.
-    EXPECT_EQ(SetAndLastWrite(s, UseTestMixer("Master Playback Volume", 1, 0), -2147483649.0), "");
+    // A product exactly one beyond either end of the range is never converted
+    // (the sanitized build would report the conversion); alsa-lib drops the
+    // value it becomes.
+    for (double product : {-2147483649.0, 2147483648.0})
+        EXPECT_EQ(SetAndLastWrite(s, UseTestMixer("Master Playback Volume", 1, 0), product), "") << product;
 }
 
 // A range that does not start at 0: the factor scales the maximum alone,
