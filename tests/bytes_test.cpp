@@ -68,8 +68,8 @@ struct Kernels : ::testing::TestWithParam<Path> {
 }  // namespace
 
 // The path choice against the compiler's own detection: a path reported
-// missing would make its tests above skip, one reported present that the CPU
-// lacks would fault in the plugin.
+// missing would make its kernel tests below skip, one reported present that
+// the CPU lacks would fault in the plugin.
 TEST(CpuPaths, AgreeWithTheCompilersDetection) {
     __builtin_cpu_init();
     EXPECT_EQ(tkz_cpu_paths(), (__builtin_cpu_supports("sse2") ? kTkzPathSSE2 : 0u) |
