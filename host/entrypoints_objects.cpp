@@ -47,22 +47,18 @@ long CallWithHandler(void (*f)(void*), void* data) {
 
 // ---- references and strings -----------------------------------------------
 
-void LockObject(Who who, void* o) {
-    if (o && IsString(o)) H().violations.push_back({Violation::WrongKind, who.name, "a string"});
-    H().Lock(o);
+namespace {
+// An object call given a string, or a string call given an object, is
+// recorded and then done anyway, as the host would.
+void LockOrUnlock(Who who, void* h, bool wrongKind, const char* given, void (Host::*op)(const void*)) {
+    if (wrongKind) H().violations.push_back({Violation::WrongKind, who.name, given});
+    (H().*op)(h);
 }
-void UnlockObject(Who who, void* o) {
-    if (o && IsString(o)) H().violations.push_back({Violation::WrongKind, who.name, "a string"});
-    H().Unlock(o);
-}
-void LockString(Who who, void* s) {
-    if (s && IsObject(s)) H().violations.push_back({Violation::WrongKind, who.name, "an object"});
-    H().Lock(s);
-}
-void UnlockString(Who who, void* s) {
-    if (s && IsObject(s)) H().violations.push_back({Violation::WrongKind, who.name, "an object"});
-    H().Unlock(s);
-}
+}  // namespace
+void LockObject(Who who, void* o) { LockOrUnlock(who, o, o && IsString(o), "a string", &Host::Lock); }
+void UnlockObject(Who who, void* o) { LockOrUnlock(who, o, o && IsString(o), "a string", &Host::Unlock); }
+void LockString(Who who, void* s) { LockOrUnlock(who, s, s && IsObject(s), "an object", &Host::Lock); }
+void UnlockString(Who who, void* s) { LockOrUnlock(who, s, s && IsObject(s), "an object", &Host::Unlock); }
 StringRec* BuildString(const char* bytes, int length) {
     if (length < 0 || (bytes == nullptr && length > 0)) return nullptr;
     // Untagged until the caller says otherwise: bytes of no known encoding.
