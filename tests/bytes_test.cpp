@@ -71,7 +71,6 @@ struct Kernels : ::testing::TestWithParam<Path> {
 // missing would make its kernel tests below skip, one reported present that
 // the CPU lacks would fault in the plugin.
 TEST(CpuPaths, AgreeWithTheCompilersDetection) {
-    __builtin_cpu_init();
     EXPECT_EQ(tkz_cpu_paths(), (__builtin_cpu_supports("sse2") ? kTkzPathSSE2 : 0u) |
                                    (__builtin_cpu_supports("avx2") ? kTkzPathAVX2 : 0u));
 }
