@@ -5,6 +5,8 @@
 // theirs; here what they do not reach.
 #include "support.h"
 
+#include <dlfcn.h>
+
 #include <cmath>
 #include <fstream>
 
@@ -40,6 +42,12 @@ std::string SetAndLastWrite(tkz::Session& s, const std::string& log, double perc
     std::string last;
     for (std::string l; std::getline(f, l);) last = l;
     return last;
+}
+
+// An ALSA error handler of a program's own: it writes.
+void WritingHandler(const char*, int, const char*, int, const char*, ...) {
+    ssize_t ignored = write(2, "!", 1);
+    (void)ignored;
 }
 
 }  // namespace
@@ -174,10 +182,31 @@ PLUGIN_TEST(Volume, MinimumOfTheRangePlaysNoPart) {
 }
 
 // Without a configuration that names a control device and without a sound
-// card, attaching fails (alsa-lib says so on standard error) and the mixer has
-// no elements: the call returns quietly.
+// card, attaching fails and the mixer has no elements: the call returns
+// quietly. alsa-lib would say so on standard error; during the plugin's mixer
+// calls its reports go nowhere, and the program's own handler is back
+// afterwards. The getters never write either.
 PLUGIN_TEST(Volume, QuietWithoutMasterElementOrSoundCard) {
-    EXPECT_EQ(SetAndLastWrite(s, UseTestMixer("PCM Playback Volume"), 1.0), "");
-    setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
-    for (double percent : {0.5, (double)NAN}) s.Call("SetSoundVolumeTKZ", {Value::D(percent)});
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(alsa, nullptr) << "the plugin links alsa-lib";
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    auto* current = (Handler*)dlsym(alsa, "snd_lib_error");
+    auto setHandler = (int (*)(Handler))dlsym(alsa, "snd_lib_error_set_handler");
+    // alsa-lib's own handler, and a program's that writes too.
+    Handler programs[] = {*current, WritingHandler};
+    FILE* err = tmpfile();
+    dup2(fileno(err), 2);
+    for (Handler program : programs)
+        for (const char* mixer : {"stand-in card", "card lacking Master", "no sound card"}) {
+            setHandler(program);
+            std::string log = UseTestMixer(mixer[0] == 's' ? "Master Playback Volume" : "PCM Playback Volume");
+            if (mixer[0] == 'n') setenv("ALSA_CONFIG_PATH", "/dev/null", 1);
+            for (double percent : {0.5, (double)NAN, 1.0}) s.Call("SetSoundVolumeTKZ", {Value::D(percent)});
+            for (const char* getter : {"GetSoundVolumeTKZ", "GetSoundVolumeLeftTKZ", "GetSoundVolumeRightTKZ"})
+                EXPECT_EQ(s.Call(getter, {}).d, 0.0) << getter;
+            EXPECT_EQ(s.Call("GetSoundMuteTKZ", {}).b, false);
+            EXPECT_EQ(ftell(err), 0) << mixer;
+            EXPECT_EQ(*current, program) << mixer << ": the program's handler is put back";
+            EXPECT_EQ(std::ifstream(log).peek() != EOF, mixer[0] == 's') << mixer << ": the volume reached the card";
+        }
 }

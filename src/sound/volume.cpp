@@ -3,6 +3,14 @@
 // on every call and reports nothing. The other seven answer fixed values on
 // this platform: the per-channel and mute setters do nothing, the getters
 // answer 0.0 and false.
+//
+// The plugin writes no log, but alsa-lib reports its own errors (no sound
+// card, no "default" device) on standard error through a process-wide
+// handler. For the length of our mixer calls that handler is a silent one,
+// and the program's own (alsa-lib's default, or whatever it set) is put back
+// before we return. snd_lib_error and snd_lib_error_set_handler exist in every
+// alsa-lib we load on; snd_lib_error_set_local, though of the same symbol
+// version, does not.
 #include "volume.h"
 
 #include <alsa/asoundlib.h>
@@ -20,9 +28,9 @@ long ScaledVolume(long max, double percent) {
     return (long)value;
 }
 
-}  // namespace
+void Silent(const char*, int, const char*, int, const char*, ...) {}
 
-void SetSoundVolumeTKZ(double percent) {
+void SetMaster(double percent) {
     snd_mixer_t* handle = nullptr;
     long min = 0, max = 0;
     if (snd_mixer_open(&handle, 0) != 0) return;
@@ -40,6 +48,15 @@ void SetSoundVolumeTKZ(double percent) {
         snd_mixer_selem_set_playback_volume_all(element, ScaledVolume(max, percent));
     }
     snd_mixer_close(handle);
+}
+
+}  // namespace
+
+void SetSoundVolumeTKZ(double percent) {
+    snd_lib_error_handler_t saved = snd_lib_error;
+    snd_lib_error_set_handler(Silent);
+    SetMaster(percent);
+    snd_lib_error_set_handler(saved);
 }
 
 double GetSoundVolumeTKZ() { return 0.0; }
