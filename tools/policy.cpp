@@ -1,14 +1,14 @@
-// tkzpolicy: the loading policy of tkz.so, what the plugin may ask of the
-// system it is loaded on, read from the file itself (its dynamic section,
-// version needs, program headers and initialiser tables), the way
-// distributors of binary modules check theirs before anything ships. Every
-// finding names its culprit: the symbol, library, version or function. The
-// tests run it over every build (tests/policy.sh), and scripts/release over
-// what it ships.
-//   tkzpolicy FILE [SYMBOLS]   exit 0 when FILE meets the policy, 1 when not;
-//                              SYMBOLS is a file whose symbol table names
-//                              FILE's functions (tkz.so.debug beside a
-//                              stripped tkz.so)
+// tkzpolicy: the loading policies of what the release ships, read from each
+// file itself (its dynamic section, version needs, program headers and
+// initialiser tables), the way distributors of binary modules check theirs
+// before anything ships. Every finding names its culprit: the symbol,
+// library, version or function. The tests run it over every build
+// (tests/policy.sh), and scripts/release over what it ships.
+//   tkzpolicy FILE [SYMBOLS]   the plugin's policy; SYMBOLS is a file whose
+//                              symbol table names FILE's functions
+//                              (tkz.so.debug beside a stripped tkz.so)
+//   tkzpolicy --tool FILE      the policy of the tkzhost the release ships
+// Exit 0 when FILE meets the policy, 1 when not.
 #include <elf.h>
 
 #include <cstdio>
@@ -23,38 +23,55 @@ namespace {
 
 // ---- the limits, each with its reason ---------------------------------------
 
-// The newest symbol version of each library the plugin may need. The host is
-// 32-bit and so is kept running on long-term systems: C library 2.17 is that
-// of the oldest ones still supported (2012-2014; the baseline binary Python
-// modules are held to as well), and ALSA_0.9 is the interface every alsa-lib
-// since 1.0 (2004) defines, all the mixer calls need.
+// The newest symbol version of each library a file may need.
 struct VersionLimit {
     const char* prefix;
     const char* newest;
 };
-const VersionLimit kVersionLimits[] = {{"GLIBC_", "2.17"}, {"ALSA_", "0.9"}};
 
-// The libraries the plugin may need, all present wherever alsa-lib is.
-// Anything else (GTK 2 above all) is opened at run time when present.
-const char* const kNeeded[] = {
-    "libc.so.6",       // the C library
-    "libasound.so.2",  // the mixer behind the sound volume
-    "libdl.so.2",      // dlopen and dlsym before C library 2.34
+struct Policy {
+    std::vector<VersionLimit> versions;
+    std::vector<const char*> needed;  // the libraries it may need
+    const char* interpreter;          // an executable's loader; none for a library
 };
 
-// Loading the library runs none of the plugin's code and neither does
-// unloading it: the host calls REALPluginMain first. Only the toolchain's own
-// start-up and shut-down functions may stand in the initialiser tables.
+// The plugin. The host is 32-bit and so is kept running on long-term
+// systems: C library 2.17 is that of the oldest ones still supported
+// (2012-2014; the baseline binary Python modules are held to as well), and
+// ALSA_0.9 is the interface every alsa-lib since 1.0 (2004) defines, all
+// the mixer calls need. Its libraries are all present wherever alsa-lib is;
+// anything else (GTK 2 above all) is opened at run time when present.
+const Policy kPlugin = {{{"GLIBC_", "2.17"}, {"ALSA_", "0.9"}},
+                        {
+                            "libc.so.6",       // the C library
+                            "libasound.so.2",  // the mixer behind the sound volume
+                            "libdl.so.2",      // dlopen and dlsym before C library 2.34
+                        },
+                        nullptr};
+
+// tkzhost as the release ships it, built on Debian 11 with its C++ runtime,
+// unwinder and line editor linked in: it may need the C library of Debian
+// 11 (2.31) and what belongs to it, and libgcc_s of Debian 11's GCC 10,
+// which every system with that C library has too. Nothing else: libedit,
+// the terminal library and libstdc++ are missing or too new on the systems
+// it is for.
+const Policy kTool = {{{"GLIBC_", "2.31"}, {"GCC_", "7.0.0"}},
+                      {"libc.so.6", "libm.so.6", "libdl.so.2", "libpthread.so.0", "libgcc_s.so.1", "ld-linux.so.2"},
+                      "/lib/ld-linux.so.2"};
+
+// Loading the plugin runs none of its code and neither does unloading it:
+// the host calls REALPluginMain first. Only the toolchain's own start-up and
+// shut-down functions may stand in the initialiser tables.
 const char kToolchainInit[] = "_init";                       // DT_INIT
 const char kToolchainFini[] = "_fini";                       // DT_FINI
 const char kToolchainInitArray[] = "frame_dummy";            // DT_INIT_ARRAY
 const char kToolchainFiniArray[] = "__do_global_dtors_aux";  // DT_FINI_ARRAY
 
-// Text relocations make the loader write into the code pages, which hardened
-// systems refuse and which no process can share. An executable stack (asked
-// for by PT_GNU_STACK with X, or by its absence on i386) would turn on
-// executable stacks in the whole host process; newer C libraries refuse to
-// load such a library at all.
+// For both: text relocations make the loader write into the code pages,
+// which hardened systems refuse and which no process can share. An
+// executable stack (asked for by PT_GNU_STACK with X, or by its absence on
+// i386) would turn on executable stacks in the whole host process; newer C
+// libraries refuse to load such a library at all.
 
 // ---- reading the file ------------------------------------------------------
 
@@ -117,7 +134,7 @@ std::map<Elf32_Addr, std::string> Functions(const Elf& elf, Elf32_Word type) {
 
 // A version's number against a limit: numbered parts compared as numbers; a
 // part with anything after its digits ("0rc4") is newer than the plain one.
-// -1 when the name is no numbered version at all (GLIBC_PRIVATE).
+// 2 when the name is no numbered version at all (GLIBC_PRIVATE).
 int Compare(const std::string& version, const std::string& limit) {
     const char *a = version.c_str(), *b = limit.c_str();
     while (*a || *b) {
@@ -140,8 +157,52 @@ struct Report {
     std::vector<std::string> facts;
 };
 
-Report Check(const Elf& elf, const Elf& symbols) {
-    Report r;
+// The dynamic section's entries by tag (the last of each), and the string
+// table its DT_NEEDED entries point into.
+struct Dynamic {
+    std::map<Elf32_Sword, Elf32_Word> tags;
+    std::vector<std::string> needed;
+};
+
+bool ReadDynamic(const Elf& elf, Dynamic& out) {
+    std::vector<Elf32_Shdr> all = elf.sections(), dyn = SectionsOf(elf, SHT_DYNAMIC);
+    if (dyn.empty() || dyn[0].sh_link >= all.size()) return false;
+    size_t count = dyn[0].sh_size / sizeof(Elf32_Dyn);
+    const Elf32_Dyn* d = elf.at<Elf32_Dyn>(dyn[0].sh_offset, count);
+    for (size_t i = 0; d && i < count && d[i].d_tag != DT_NULL; ++i) {
+        out.tags[d[i].d_tag] = d[i].d_un.d_val;
+        if (d[i].d_tag == DT_NEEDED) out.needed.push_back(elf.text(all[dyn[0].sh_link], d[i].d_un.d_val));
+    }
+    return true;
+}
+
+// Needed libraries, the loader and text relocations.
+void CheckLinking(const Elf& elf, const Dynamic& dyn, const Policy& policy, Report& r) {
+    std::string needed;
+    for (const std::string& lib : dyn.needed) {
+        needed += " " + lib;
+        bool allowed = false;
+        for (const char* n : policy.needed) allowed |= lib == n;
+        if (!allowed) r.faults.push_back("needs " + lib + ", which is not among the libraries every target system has");
+    }
+    r.facts.push_back("needs" + needed);
+    if (policy.interpreter) {
+        std::string loader;
+        for (const Elf32_Phdr& p : elf.segments())
+            if (p.p_type == PT_INTERP && elf.at<char>(p.p_offset, p.p_filesz)) loader = elf.bytes.c_str() + p.p_offset;
+        if (loader.empty()) r.faults.push_back("names no loader (PT_INTERP): not an executable");
+        else if (loader != policy.interpreter)
+            r.faults.push_back("is loaded by " + loader + ", not " + policy.interpreter);
+        else r.facts.push_back("loaded by " + loader);
+    }
+    auto flags = dyn.tags.find(DT_FLAGS);
+    if (dyn.tags.count(DT_TEXTREL) || (flags != dyn.tags.end() && (flags->second & DF_TEXTREL)))
+        r.faults.push_back("has text relocations: the loader would write into its code");
+    else r.facts.push_back("no text relocations");
+}
+
+// The plugin's initialisers and finalisers: the toolchain's alone.
+void CheckInitialisers(const Elf& elf, const Elf& symbols, const Dynamic& dyn, Report& r) {
     std::vector<Elf32_Shdr> all = elf.sections();
     std::map<Elf32_Addr, std::string> names = Functions(symbols, SHT_SYMTAB);
     for (const auto& [addr, name] : Functions(elf, SHT_DYNSYM)) names.emplace(addr, name);
@@ -151,36 +212,9 @@ Report Check(const Elf& elf, const Elf& symbols) {
         std::snprintf(hex, sizeof hex, "0x%x", addr);
         return it != names.end() ? it->second : std::string("the function at ") + hex + " (no symbol table names it)";
     };
-
-    // The dynamic section: needed libraries, text relocations, initialisers.
-    std::vector<Elf32_Shdr> dyn = SectionsOf(elf, SHT_DYNAMIC);
-    if (dyn.empty() || dyn[0].sh_link >= all.size()) {
-        r.faults.push_back("no dynamic section: not a shared object");
-        return r;
-    }
-    const Elf32_Shdr& dynstr = all[dyn[0].sh_link];
-    std::map<Elf32_Sword, Elf32_Word> tags;
-    std::string needed;
-    size_t count = dyn[0].sh_size / sizeof(Elf32_Dyn);
-    const Elf32_Dyn* d = elf.at<Elf32_Dyn>(dyn[0].sh_offset, count);
-    for (size_t i = 0; d && i < count && d[i].d_tag != DT_NULL; ++i) {
-        tags[d[i].d_tag] = d[i].d_un.d_val;
-        if (d[i].d_tag != DT_NEEDED) continue;
-        std::string lib = elf.text(dynstr, d[i].d_un.d_val);
-        needed += " " + lib;
-        bool allowed = false;
-        for (const char* n : kNeeded) allowed |= lib == n;
-        if (!allowed) r.faults.push_back("needs " + lib + ", which is not among the libraries every target system has");
-    }
-    r.facts.push_back("needs" + needed);
-    if (tags.count(DT_TEXTREL) || (tags.count(DT_FLAGS) && (tags[DT_FLAGS] & DF_TEXTREL)))
-        r.faults.push_back("has text relocations: the loader would write into its code");
-    else r.facts.push_back("no text relocations");
-
-    // Initialisers and finalisers.
-    auto single = [&](Elf32_Sword tag, const char* allowed, const char* what) {
-        if (!tags.count(tag)) return;
-        std::string name = nameAt(tags[tag]);
+    auto tag = [&](Elf32_Sword t) { return dyn.tags.count(t) ? dyn.tags.at(t) : 0; };
+    auto single = [&](Elf32_Sword t, const char* allowed, const char* what) {
+        std::string name = tag(t) ? nameAt(tag(t)) : allowed;
         if (name != allowed)
             r.faults.push_back(std::string("runs ") + name + " " + what + " (only " + allowed + " may)");
     };
@@ -198,9 +232,9 @@ Report Check(const Elf& elf, const Elf& symbols) {
                 relocated[rel[i].r_offset] = elf.text(all[syms->sh_link], sym->st_name);
         }
     }
-    auto table = [&](Elf32_Sword tag, Elf32_Sword size, const char* allowed, const char* what) {
+    auto table = [&](Elf32_Sword start, Elf32_Sword size, const char* allowed, const char* what) {
         std::string seen;
-        for (Elf32_Addr a = tags.count(tag) ? tags[tag] : 0; a && a < tags[tag] + tags[size]; a += 4) {
+        for (Elf32_Addr a = tag(start); a && a < tag(start) + tag(size); a += 4) {
             const Elf32_Addr* entry = elf.word(a);
             std::string name = !entry               ? "an entry outside the file"
                                : relocated.count(a) ? relocated[a]
@@ -211,11 +245,12 @@ Report Check(const Elf& elf, const Elf& symbols) {
         }
         r.facts.push_back(std::string(what) + ":" + (seen.empty() ? " nothing" : seen));
     };
-    if (tags.count(DT_PREINIT_ARRAY)) r.faults.push_back("has a pre-initialiser table");
+    if (tag(DT_PREINIT_ARRAY)) r.faults.push_back("has a pre-initialiser table");
     table(DT_INIT_ARRAY, DT_INIT_ARRAYSZ, kToolchainInitArray, "when loaded");
     table(DT_FINI_ARRAY, DT_FINI_ARRAYSZ, kToolchainFiniArray, "when unloaded");
+}
 
-    // The stack.
+void CheckStack(const Elf& elf, Report& r) {
     bool stack = false, execstack = true;
     for (const Elf32_Phdr& p : elf.segments())
         if (p.p_type == PT_GNU_STACK) stack = true, execstack = p.p_flags & PF_X;
@@ -223,11 +258,12 @@ Report Check(const Elf& elf, const Elf& symbols) {
         r.faults.push_back(stack ? "asks for an executable stack (PT_GNU_STACK with X)"
                                  : "asks for an executable stack (no PT_GNU_STACK)");
     else r.facts.push_back("stack not executable");
+}
 
-    // Version needs: each version against its library's limit, naming the
-    // symbols that ask for it.
-    std::map<Elf32_Half, std::string> versions;  // index -> name
-    std::vector<Elf32_Shdr> vn = SectionsOf(elf, SHT_GNU_verneed);
+// The versions the file needs, by index, and the symbols that ask for each.
+void ReadVersions(const Elf& elf, std::map<Elf32_Half, std::string>& versions,
+                  std::map<std::string, std::string>& users) {
+    std::vector<Elf32_Shdr> all = elf.sections(), vn = SectionsOf(elf, SHT_GNU_verneed);
     for (size_t off = vn.empty() ? 0 : vn[0].sh_offset; !vn.empty() && off;) {
         const Elf32_Verneed* need = elf.at<Elf32_Verneed>(off);
         if (!need || vn[0].sh_link >= all.size()) break;
@@ -239,20 +275,25 @@ Report Check(const Elf& elf, const Elf& symbols) {
         }
         off = need->vn_next ? off + need->vn_next : 0;
     }
-    std::map<std::string, std::string> users;  // version -> symbols
     std::vector<Elf32_Shdr> ds = SectionsOf(elf, SHT_DYNSYM), vs = SectionsOf(elf, SHT_GNU_versym);
-    if (!ds.empty() && !vs.empty() && ds[0].sh_link < all.size()) {
-        size_t n = ds[0].sh_size / sizeof(Elf32_Sym);
-        const Elf32_Sym* sym = elf.at<Elf32_Sym>(ds[0].sh_offset, n);
-        const Elf32_Half* ver = elf.at<Elf32_Half>(vs[0].sh_offset, n);
-        for (size_t i = 0; sym && ver && i < n; ++i)
-            if (sym[i].st_shndx == SHN_UNDEF && versions.count(ver[i] & 0x7fff))
-                users[versions[ver[i] & 0x7fff]] += " " + elf.text(all[ds[0].sh_link], sym[i].st_name);
-    }
+    if (ds.empty() || vs.empty() || ds[0].sh_link >= all.size()) return;
+    size_t n = ds[0].sh_size / sizeof(Elf32_Sym);
+    const Elf32_Sym* sym = elf.at<Elf32_Sym>(ds[0].sh_offset, n);
+    const Elf32_Half* ver = elf.at<Elf32_Half>(vs[0].sh_offset, n);
+    for (size_t i = 0; sym && ver && i < n; ++i)
+        if (sym[i].st_shndx == SHN_UNDEF && versions.count(ver[i] & 0x7fff))
+            users[versions[ver[i] & 0x7fff]] += " " + elf.text(all[ds[0].sh_link], sym[i].st_name);
+}
+
+// Each version against its library's limit, naming the symbols that ask for it.
+void CheckVersions(const Elf& elf, const Policy& policy, Report& r) {
+    std::map<Elf32_Half, std::string> versions;  // index -> name
+    std::map<std::string, std::string> users;    // version -> symbols
+    ReadVersions(elf, versions, users);
     std::map<std::string, std::string> newest;  // prefix -> newest version seen
     for (const auto& [index, version] : versions) {
         const VersionLimit* limit = nullptr;
-        for (const VersionLimit& l : kVersionLimits)
+        for (const VersionLimit& l : policy.versions)
             if (version.rfind(l.prefix, 0) == 0) limit = &l;
         std::string who = users.count(version) ? " (for" + users[version] + ")" : "";
         if (!limit) {
@@ -266,9 +307,23 @@ Report Check(const Elf& elf, const Elf& symbols) {
         std::string& seen = newest[limit->prefix];
         if (c != 2 && (seen.empty() || Compare(number, seen.substr(seen.find('_') + 1)) > 0)) seen = version;
     }
-    for (const VersionLimit& l : kVersionLimits)
+    for (const VersionLimit& l : policy.versions)
         if (newest.count(l.prefix))
             r.facts.push_back("newest " + newest[l.prefix] + " (at most " + l.prefix + l.newest + ")");
+}
+
+Report Check(const Elf& elf, const Elf& symbols, const Policy& policy) {
+    Report r;
+    Dynamic dyn;
+    if (!ReadDynamic(elf, dyn)) {
+        r.faults.push_back(policy.interpreter ? "no dynamic section: not a dynamically linked executable"
+                                              : "no dynamic section: not a shared object");
+        return r;
+    }
+    CheckLinking(elf, dyn, policy, r);
+    if (!policy.interpreter) CheckInitialisers(elf, symbols, dyn, r);
+    CheckStack(elf, r);
+    CheckVersions(elf, policy, r);
     return r;
 }
 
@@ -284,15 +339,18 @@ bool Show(const std::string& path, const Report& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3 || argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: tkzpolicy FILE [SYMBOLS]\n");
+    bool tool = argc == 3 && std::strcmp(argv[1], "--tool") == 0;
+    if (argc < 2 || argc > 3 || (argv[1][0] == '-' && !tool)) {
+        std::fprintf(stderr, "usage: tkzpolicy FILE [SYMBOLS]\n       tkzpolicy --tool FILE\n");
         return 2;
     }
+    char** files = argv + 1 + tool;
+    int count = argc - 1 - tool;
     Elf elf, symbols;
-    for (int i = 1; i < argc; ++i)
-        if (!Load(argv[i], i == 1 ? elf : symbols)) {
-            std::printf("tkzpolicy: %s: not a readable i386 ELF file\n", argv[i]);
+    for (int i = 0; i < count; ++i)
+        if (!Load(files[i], i == 0 ? elf : symbols)) {
+            std::printf("tkzpolicy: %s: not a readable i386 ELF file\n", files[i]);
             return 2;
         }
-    return Show(argv[1], Check(elf, argc > 2 ? symbols : elf)) ? 0 : 1;
+    return Show(files[0], Check(elf, count > 1 ? symbols : elf, tool ? kTool : kPlugin)) ? 0 : 1;
 }
