@@ -27,75 +27,90 @@ bool SplitAs(const std::string& s, std::string* left, std::string* type) {
     return !left->empty() && !type->empty();
 }
 
+// The closing parenthesis of the one at `open`, outside quoted defaults and
+// array parameters' own "()"; npos for none.
+size_t ClosingParenthesis(const std::string& text, size_t open) {
+    bool quoted = false;
+    int depth = 0;
+    for (size_t i = open + 1; i < text.size(); ++i) {
+        if (text[i] == '"') quoted = !quoted;
+        else if (text[i] == '(' && !quoted) ++depth;
+        else if (text[i] == ')' && !quoted && depth-- == 0) return i;
+    }
+    return std::string::npos;
+}
+
+// The parameter list at its top-level commas (none in quoted defaults).
+std::vector<std::string> SplitParameters(const std::string& params) {
+    std::vector<std::string> parts;
+    std::string cur;
+    bool quoted = false;
+    for (char c : params) {
+        if (c == '"') quoted = !quoted;
+        if (c == ',' && !quoted) {
+            parts.push_back(cur);
+            cur.clear();
+        } else cur += c;
+    }
+    if (!Trim(cur).empty() || !parts.empty()) parts.push_back(cur);
+    return parts;
+}
+
+// "byref name() as T = default", each part but the name and type optional.
+bool ParseParam(std::string p, Param* prm, std::string* error) {
+    p = Trim(p);
+    size_t eq = p.find('=');
+    if (eq != std::string::npos) {
+        prm->defaultText = Trim(p.substr(eq + 1));
+        p = Trim(p.substr(0, eq));
+    }
+    if (Lower(p).rfind("byref ", 0) == 0) {
+        prm->byref = true;
+        p = Trim(p.substr(6));
+    }
+    if (!SplitAs(p, &prm->name, &prm->type)) {
+        *error = "parameter without a type: " + p;
+        return false;
+    }
+    size_t n = prm->name.size();
+    prm->array = n > 2 && prm->name.compare(n - 2, 2, "()") == 0;
+    return true;
+}
+
+// "Name(parameters) as T": the name, the parameters and the result into `d`.
+bool ParseWithParameters(const std::string& text, size_t open, Decl& d) {
+    size_t close = ClosingParenthesis(text, open);
+    if (close == std::string::npos) {
+        d.error = "missing ')'";
+        return false;
+    }
+    d.name = Trim(text.substr(0, open));
+    for (const std::string& part : SplitParameters(text.substr(open + 1, close - open - 1))) {
+        Param prm;
+        if (!ParseParam(part, &prm, &d.error)) return false;
+        d.params.push_back(prm);
+    }
+    std::string rest = Trim(text.substr(close + 1));
+    if (rest.empty()) return true;
+    if (Lower(rest).rfind("as ", 0) != 0) {
+        d.error = "unexpected text after the parameters: " + rest;
+        return false;
+    }
+    d.result = Trim(rest.substr(3));
+    return true;
+}
+
 }  // namespace
 
 Decl ParseDecl(const std::string& text) {
     Decl d;
-    std::string head = text, rest;
     size_t open = text.find('(');
     if (open != std::string::npos) {
-        // Match the closing parenthesis outside quoted defaults and array
-        // parameters' own "()".
-        size_t close = std::string::npos;
-        bool quoted = false;
-        int depth = 0;
-        for (size_t i = open + 1; i < text.size(); ++i) {
-            if (text[i] == '"') quoted = !quoted;
-            else if (text[i] == '(' && !quoted) ++depth;
-            else if (text[i] == ')' && !quoted && depth-- == 0) {
-                close = i;
-                break;
-            }
-        }
-        if (close == std::string::npos) {
-            d.error = "missing ')'";
-            return d;
-        }
-        d.name = Trim(text.substr(0, open));
-        std::string params = text.substr(open + 1, close - open - 1);
-        rest = Trim(text.substr(close + 1));
-        std::vector<std::string> parts;
-        std::string cur;
-        quoted = false;
-        for (char c : params) {
-            if (c == '"') quoted = !quoted;
-            if (c == ',' && !quoted) {
-                parts.push_back(cur);
-                cur.clear();
-            } else cur += c;
-        }
-        if (!Trim(cur).empty() || !parts.empty()) parts.push_back(cur);
-        for (std::string p : parts) {
-            Param prm;
-            p = Trim(p);
-            size_t eq = p.find('=');
-            if (eq != std::string::npos) {
-                prm.defaultText = Trim(p.substr(eq + 1));
-                p = Trim(p.substr(0, eq));
-            }
-            if (Lower(p).rfind("byref ", 0) == 0) {
-                prm.byref = true;
-                p = Trim(p.substr(6));
-            }
-            if (!SplitAs(p, &prm.name, &prm.type)) {
-                d.error = "parameter without a type: " + p;
-                return d;
-            }
-            size_t n = prm.name.size();
-            prm.array = n > 2 && prm.name.compare(n - 2, 2, "()") == 0;
-            d.params.push_back(prm);
-        }
-        if (!rest.empty()) {
-            if (Lower(rest).rfind("as ", 0) != 0) {
-                d.error = "unexpected text after the parameters: " + rest;
-                return d;
-            }
-            d.result = Trim(rest.substr(3));
-        }
+        if (!ParseWithParameters(text, open, d)) return d;
     } else {
         std::string name, type;
-        if (SplitAs(head, &name, &type)) d.name = name, d.result = type;
-        else d.name = Trim(head);
+        if (SplitAs(text, &name, &type)) d.name = name, d.result = type;
+        else d.name = Trim(text);
     }
     d.ok = !d.name.empty();
     if (!d.ok) d.error = "no name";

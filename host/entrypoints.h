@@ -84,7 +84,7 @@ unsigned long GetFontEncoding(const char* font);
 
 // ---- entrypoints_values.cpp -------------------------------------------------
 template <class T>
-bool GetProp(Who who, void* o, const char* name, T* out);
+bool GetPropValue(Who who, void* o, const char* name, T* out);
 bool SetPropInt(Who who, void* o, const char* name, long v);
 bool SetPropHandle(Who who, void* o, const char* name, void* v);
 bool SetPropDouble(Who who, void* o, const char* name, double v);

@@ -36,7 +36,7 @@ int64_t IntegerOf(const Value& v) {
 // ---- properties by name ---------------------------------------------------
 
 template <class T>
-bool GetProp(Who who, void* o, const char* name, T* out) {
+bool GetPropValue(Who who, void* o, const char* name, T* out) {
     if (!o || !name || !H().Check(o, who)) return false;
     Value v = H().GetProp(o, name);
     if (v.kind == Value::None) return false;
@@ -51,39 +51,39 @@ bool GetProp(Who who, void* o, const char* name, T* out) {
     return true;
 }
 // The types of the rows of entrypoints.def that read properties.
-template bool GetProp(Who, void*, const char*, long*);
-template bool GetProp(Who, void*, const char*, void**);
-template bool GetProp(Who, void*, const char*, double*);
-template bool GetProp(Who, void*, const char*, long long*);
-template bool GetProp(Who, void*, const char*, unsigned long long*);
-template bool GetProp(Who, void*, const char*, unsigned long*);
-template bool GetProp(Who, void*, const char*, unsigned short*);
-template bool GetProp(Who, void*, const char*, short*);
-template bool GetProp(Who, void*, const char*, char*);
-template bool GetProp(Who, void*, const char*, unsigned char*);
-template bool GetProp(Who, void*, const char*, float*);
+template bool GetPropValue(Who, void*, const char*, long*);
+template bool GetPropValue(Who, void*, const char*, void**);
+template bool GetPropValue(Who, void*, const char*, double*);
+template bool GetPropValue(Who, void*, const char*, long long*);
+template bool GetPropValue(Who, void*, const char*, unsigned long long*);
+template bool GetPropValue(Who, void*, const char*, unsigned long*);
+template bool GetPropValue(Who, void*, const char*, unsigned short*);
+template bool GetPropValue(Who, void*, const char*, short*);
+template bool GetPropValue(Who, void*, const char*, char*);
+template bool GetPropValue(Who, void*, const char*, unsigned char*);
+template bool GetPropValue(Who, void*, const char*, float*);
 
 namespace {
-bool SetProp(Who who, void* o, const char* name, const Value& v) {
+bool SetPropValue(Who who, void* o, const char* name, const Value& v) {
     if (!o || !name || !H().Check(o, who)) return false;
     H().SetProp(o, name, v);
     return true;
 }
 }  // namespace
 
-bool SetPropInt(Who who, void* o, const char* n, long v) { return SetProp(who, o, n, Value::I(v)); }
-bool SetPropHandle(Who who, void* o, const char* n, void* v) { return SetProp(who, o, n, Value::H(v)); }
-bool SetPropDouble(Who who, void* o, const char* n, double v) { return SetProp(who, o, n, Value::D(v)); }
+bool SetPropInt(Who who, void* o, const char* n, long v) { return SetPropValue(who, o, n, Value::I(v)); }
+bool SetPropHandle(Who who, void* o, const char* n, void* v) { return SetPropValue(who, o, n, Value::H(v)); }
+bool SetPropDouble(Who who, void* o, const char* n, double v) { return SetPropValue(who, o, n, Value::D(v)); }
 bool SetPropUInt32(Who who, void* o, const char* n, unsigned long v) {
-    return SetProp(who, o, n, Value::I((int32_t)v));
+    return SetPropValue(who, o, n, Value::I((int32_t)v));
 }
 bool SetPropUInt64(Who who, void* o, const char* n, unsigned long long v) {
-    return SetProp(who, o, n, Value::L((int64_t)v));
+    return SetPropValue(who, o, n, Value::L((int64_t)v));
 }
-bool SetPropInt64(Who who, void* o, const char* n, long long v) { return SetProp(who, o, n, Value::L(v)); }
+bool SetPropInt64(Who who, void* o, const char* n, long long v) { return SetPropValue(who, o, n, Value::L(v)); }
 bool SetPropBoolean(Who who, void* o, const char* n, unsigned long v) {
     H().recorded[who.name] = {(uint32_t)v};
-    return SetProp(who, o, n, Value::B(v != 0));
+    return SetPropValue(who, o, n, Value::B(v != 0));
 }
 
 // ---- variants -------------------------------------------------------------

@@ -188,7 +188,6 @@ class Host {
     void StoreHandle(void* slot, void* handle);
     void Unlock(const void* h);
     int RefCount(const void* h) const;  // -1 for unknown or released
-    bool Alive(const void* h) const;
     uint64_t Mark() const { return serial_; }
     std::vector<Leak> LiveSince(uint64_t mark) const;
     std::vector<Violation> violations;  // in the order seen
@@ -235,8 +234,8 @@ class Host {
 // boolean, anything else a handle: Classify).
 Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
 
-// What a plugin registered: a readable listing, or the Markdown tables of
-// the README's reference (inventory.cpp).
+// What a plugin registered: a readable listing (tkzhost --list), or the same
+// as Markdown tables (tkzhost --reference) (inventory.cpp).
 enum class Inventory { Listing, Markdown };
 std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
 

@@ -1,5 +1,4 @@
-// What a plugin registered, as a readable listing or as the Markdown tables
-// of the reference.
+// What a plugin registered, as a readable listing or as Markdown tables.
 #include "host.h"
 
 #include <cstring>
@@ -61,7 +60,6 @@ std::string Fill(const char* text, const std::map<std::string, std::string>& fie
 
 std::string DescribeRegistry(Host& host, Inventory format) {
     const InventoryStyle& st = format == Inventory::Markdown ? kMarkdown : kListing;
-    const void* direct = (const void*)(intptr_t)-1;
     Registry& r = host.registry();
     std::string out = Fill(st.globals, {{"count", std::to_string(r.methods.size())}});
     for (size_t i = 0; i < r.methods.size(); ++i)
@@ -79,8 +77,8 @@ std::string DescribeRegistry(Host& host, Inventory format) {
         out += Fill(st.cls, {{"name", c->name}, {"size", std::to_string(c->dataSize)}});
         for (uint32_t i = 0; i < c->propertyCount; ++i) {
             const PropertyDef& p = c->properties[i];
-            std::string detail = p.setter != nullptr && p.setter != direct ? ", custom setter" : "";
-            if (p.getter != direct) detail += ", custom getter";
+            std::string detail = p.setter != nullptr && p.setter != kDirect ? ", custom setter" : "";
+            if (p.getter != kDirect) detail += ", custom getter";
             out += Fill(st.property, {{"name", p.name},
                                       {"type", p.type},
                                       {"access", p.setter == nullptr ? "read-only" : "read/write"},

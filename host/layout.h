@@ -32,13 +32,17 @@ static_assert(sizeof(MethodDef) == 16, "");
 static_assert(offsetof(MethodDef, declaration) == 8, "");
 static_assert(offsetof(MethodDef, flags) == 12, "");
 
+// A property's getter or setter that says the host reads or writes the
+// instance data itself, at dataOffset + param.
+inline void* const kDirect = (void*)(intptr_t)-1;
+
 struct PropertyDef {
     uint32_t reserved0;
     const char* name;
     const char* type;
     uint32_t flags;
-    void* getter;  // (void*)-1: direct read
-    void* setter;  // (void*)-1: direct write, null: read-only
+    void* getter;  // kDirect: direct read
+    void* setter;  // kDirect: direct write, null: read-only
     uint32_t param;
     uint32_t reserved1[3];
 };

@@ -62,8 +62,6 @@ int Host::RefCount(const void* h) const {
     return it->second.refs;
 }
 
-bool Host::Alive(const void* h) const { return RefCount(h) > 0; }
-
 std::vector<Leak> Host::LiveSince(uint64_t mark) const {
     std::vector<Leak> out;
     for (auto& [h, e] : ledger)

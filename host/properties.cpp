@@ -11,7 +11,51 @@ namespace host {
 
 namespace {
 
-const void* kDirect = (const void*)(intptr_t)-1;
+// A plugin instance's property: through its getter, or read from the
+// instance data as its type says.
+Value PluginProperty(Host& host, void* obj, const PropertyDef& p) {
+    if (p.getter != kDirect) {
+        std::vector<uint32_t> w = {(uint32_t)(uintptr_t)obj, p.param};
+        return CallWords(p.getter, w, p.type);
+    }
+    const char* at = host.DataOf(obj) + p.param;
+    switch (Classify(p.type).type) {
+        case Type::Boolean: return Value::B(*at != 0);
+        case Type::Double: {
+            double d;
+            memcpy(&d, at, 8);
+            return Value::D(d);
+        }
+        case Type::String: {
+            void* s;
+            memcpy(&s, at, 4);
+            if (s) host.Lock(s);  // the reader gets a reference of its own
+            return Value::H(s);
+        }
+        default: {
+            int32_t i;
+            memcpy(&i, at, 4);
+            return Value::I(i);
+        }
+    }
+}
+
+// A variant's property by its lower-case name; a handle only if the variant
+// holds a live record of the kind asked for.
+Value VariantProperty(Host& host, void* obj, const std::string& n) {
+    VariantPayload* p = PayloadOf<VariantPayload>(obj);
+    if (n == "type") return Value::I(p->type);
+    if (n == "integervalue") return Value::I(p->value.kind == Value::Int ? p->value.i : (int32_t)p->value.l);
+    if (n == "longvalue") return Value::L(p->value.kind == Value::Int ? p->value.i : p->value.l);
+    if (n == "doublevalue") return Value::D(p->value.d);
+    if (n != "stringvalue" && n != "objectvalue") return Value();
+    bool wantString = n == "stringvalue";
+    void* h = p->value.kind == Value::Handle ? p->value.h : nullptr;
+    auto it = host.ledger.find(h);
+    if (!h || it == host.ledger.end() || it->second.object == wantString) return Value::H(nullptr);
+    host.Lock(h);
+    return Value::H(h);
+}
 
 }  // namespace
 
@@ -22,50 +66,10 @@ Value Host::GetProp(void* obj, const std::string& name) {
     switch (c->kind) {
         case kPluginObject: {
             const PropertyDef* p = Property(c->name, name);
-            if (!p) return Value();
-            Type k = Classify(p->type).type;
-            const char* at = DataOf(obj) + p->param;
-            if (p->getter != kDirect) {
-                std::vector<uint32_t> w = {(uint32_t)(uintptr_t)obj, p->param};
-                return CallWords(p->getter, w, p->type);
-            }
-            switch (k) {
-                case Type::Boolean: return Value::B(*at != 0);
-                case Type::Double: {
-                    double d;
-                    memcpy(&d, at, 8);
-                    return Value::D(d);
-                }
-                case Type::String: {
-                    void* s;
-                    memcpy(&s, at, 4);
-                    if (s) Lock(s);  // the reader gets a reference of its own
-                    return Value::H(s);
-                }
-                default: {
-                    int32_t i;
-                    memcpy(&i, at, 4);
-                    return Value::I(i);
-                }
-            }
+            return p ? PluginProperty(*this, obj, *p) : Value();
         }
         case kFolderItem: return FolderItemProperty(*this, obj, n);
-        case kVariant: {
-            VariantPayload* p = PayloadOf<VariantPayload>(obj);
-            if (n == "type") return Value::I(p->type);
-            if (n == "integervalue") return Value::I(p->value.kind == Value::Int ? p->value.i : (int32_t)p->value.l);
-            if (n == "longvalue") return Value::L(p->value.kind == Value::Int ? p->value.i : p->value.l);
-            if (n == "doublevalue") return Value::D(p->value.d);
-            if (n == "stringvalue" || n == "objectvalue") {
-                bool wantString = n == "stringvalue";
-                void* h = p->value.kind == Value::Handle ? p->value.h : nullptr;
-                auto it = ledger.find(h);
-                if (!h || it == ledger.end() || it->second.object == wantString) return Value::H(nullptr);
-                Lock(h);
-                return Value::H(h);
-            }
-            return Value();
-        }
+        case kVariant: return VariantProperty(*this, obj, n);
         case kException: {
             if (n != "message") return Value();
             ExceptionPayload* p = PayloadOf<ExceptionPayload>(obj);
