@@ -258,9 +258,5 @@ int main(int argc, char** argv) {
     HashTable(host, (HashMethod)hash->function, paths);
     SmallHashTable(host, (HashMethod)hash->function);
     XorTable(host, (XorMethod)xorBytes->function, paths);
-    if (!host.LiveSince(0).empty() || !host.violations.empty()) {
-        fprintf(stderr, "references unbalanced\n");
-        return 1;
-    }
-    return 0;
+    return Balanced(host) ? 0 : 1;
 }

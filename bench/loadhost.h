@@ -7,11 +7,19 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 inline host::Config BenchConfig() {
     host::Config config;
     config.reallyFree = true;
     return config;
+}
+
+// Every reference fault the host saw, on standard error; true for none.
+inline bool Balanced(const host::Host& host) {
+    std::vector<host::Violation> faults = host.Faults();
+    for (const host::Violation& f : faults) fprintf(stderr, "reference fault: %s\n", f.Message().c_str());
+    return faults.empty();
 }
 
 inline bool LoadBenchPlugin(host::Host& host, int argc, char** argv) {

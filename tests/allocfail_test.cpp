@@ -69,35 +69,41 @@ struct Case {
     std::function<bool(tkz::Session&)> failedAnswer;
 };
 
-}  // namespace
+// What reaches the allocations: UTF-32 text of 200 units (narrowed in a block
+// of the heap), 130 parents with names of 10 bytes (the path outgrows its
+// first 1000 bytes) and a Mac style table of two runs.
+struct Inputs {
+    std::string utf32, mac;
+    void* chain = nullptr;
+};
 
-PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
-    ASSERT_TRUE(allochook::Watch("/tkz.so"));
-    int fd = memfd_create("stdin", 0);  // Read's input: "hello" for each call that completes
-    ASSERT_EQ(write(fd, "hello hello", 11), 11);
-    ASSERT_EQ(lseek(fd, 0, SEEK_SET) + dup2(fd, 0), 0);
-    std::string utf32;
-    for (uint32_t i = 0, u; i < 200; ++i)  // 200 units: narrowed in a block of the heap
-        u = i % 3 ? 0x41 + i : 0x1F600 + i, utf32.append((const char*)&u, 4);
-    void* chain = nullptr;  // 130 parents with names of 10 bytes: the path outgrows its first 1000 bytes
-    for (int i = 0; i <= 130; ++i) chain = s.host.SyntheticItem("n", "0123456789", chain);
-    s.Own(chain);
-    std::string mac = std::string("\x02\x00", 2) + std::string(20, '\0') + "\x02" + std::string(19, '\0');
+Inputs MakeInputs(tkz::Session& s) {
+    Inputs in;
+    for (uint32_t i = 0, u; i < 200; ++i) u = i % 3 ? 0x41 + i : 0x1F600 + i, in.utf32.append((const char*)&u, 4);
+    for (int i = 0; i <= 130; ++i) in.chain = s.host.SyntheticItem("n", "0123456789", in.chain);
+    s.Own(in.chain);
+    in.mac = std::string("\x02\x00", 2) + std::string(20, '\0') + "\x02" + std::string(19, '\0');
+    return in;
+}
+
+std::vector<Case> Cases(const Inputs& in) {
     // A decoder that loses an entry answers a list of one run of the two.
     auto one = [](tkz::Session& s, const Value& v) { return v.h && s.host.GetProp(v.h, "Count").i == 1; };
-    const Case cases[] = {
+    return {
         {"XOR",
          [](tkz::Session& s) {
              return !s.Call("BitwiseXORStringBytesTKZ", {Value::H(s.Str("abcdef")), Value::I(32)}).h;
          }},
         {"UTF-32 clone",
-         [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(utf32, host::kUTF32))}).h; }},
+         [&](tkz::Session& s) { return !s.Call("CloneStringTKZ", {Value::H(s.Str(in.utf32, host::kUTF32))}).h; }},
         {"path",
-         [&](tkz::Session& s) { return !s.Method(chain, "FolderItem", "DisplayPathTKZ", {Value::H(s.Str("/"))}).h; }},
+         [&](tkz::Session& s) {
+             return !s.Method(in.chain, "FolderItem", "DisplayPathTKZ", {Value::H(s.Str("/"))}).h;
+         }},
         {"Mac decoder",
          [&](tkz::Session& s) {
-             return one(s,
-                        s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(mac, host::kRaw))}));
+             return one(
+                 s, s.Call("DecompileMacStyleDataTKZ", {Value::H(s.Str("abc")), Value::H(s.Str(in.mac, host::kRaw))}));
          }},
         {"Windows decoder",
          [&](tkz::Session& s) {
@@ -110,29 +116,33 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
              return !s.Call("SetCurrentWorkingDirectoryTKZ", {Value::H(s.Own(s.host.FolderItem(TKZ_BUILD_DIR)))}).b;
          }},
     };
-    int runs = 0;
-    for (const Case& c : cases) {
-        for (long k = 1;; ++k, ++runs) {
-            SCOPED_TRACE(std::string(c.what) + ", allocation " + std::to_string(k) + " refused");
-            auto before = allochook::Live();
-            uint64_t mark = s.host.Mark();
-            size_t owned = s.owned.size();
-            allochook::Reset(k);
-            bool failedAnswer = c.failedAnswer(s), failed = allochook::Failed();
-            allochook::Reset();
-            EXPECT_EQ(failedAnswer, failed) << "the answer must be the failure value exactly when one was refused";
-            for (size_t i = owned; i < s.owned.size(); ++i) s.host.Unlock(s.owned[i]);
-            s.owned.resize(owned);
-            for (const host::Leak& l : s.host.LiveSince(mark)) ADD_FAILURE() << "still alive: " << l.what;
-            for (const host::Violation& f : s.host.violations) ADD_FAILURE() << "reference fault: " << f.Message();
-            s.host.violations.clear();
-            for (auto& [block, b] : allochook::Live())
-                if (!before.count(block)) ADD_FAILURE() << "a block of " << b << " bytes of the plugin left behind";
-            if (!failed || ::testing::Test::HasFailure()) break;
-        }
+}
+
+// The case with its k-th allocation refused, for k = 1, 2, ... until a call
+// completes without a refusal or a check fails; the number of calls made
+// with one refused.
+int RefuseEachInTurn(tkz::Session& s, const Case& c) {
+    for (long k = 1;; ++k) {
+        SCOPED_TRACE(std::string(c.what) + ", allocation " + std::to_string(k) + " refused");
+        auto before = allochook::Live();
+        uint64_t mark = s.host.Mark();
+        size_t owned = s.owned.size();
+        allochook::Reset(k);
+        bool failedAnswer = c.failedAnswer(s), failed = allochook::Failed();
+        allochook::Reset();
+        EXPECT_EQ(failedAnswer, failed) << "the answer must be the failure value exactly when one was refused";
+        for (size_t i = owned; i < s.owned.size(); ++i) s.host.Unlock(s.owned[i]);
+        s.owned.resize(owned);
+        for (const host::Violation& f : s.host.Faults(mark)) ADD_FAILURE() << f.Message();
+        s.host.violations.clear();
+        for (auto& [block, b] : allochook::Live())
+            if (!before.count(block)) ADD_FAILURE() << "a block of " << b << " bytes of the plugin left behind";
+        if (!failed || ::testing::Test::HasFailure()) return (int)k - 1;
     }
-    printf("%d calls with one allocation refused\n", runs);
-    // Every allocating function is listed, and the listed ones are reached.
+}
+
+// Every allocating function is listed, and the listed ones are reached.
+void ExpectEveryAllocationListedAndReached() {
     std::vector<uintptr_t> callers;
     for (auto& [caller, n] : allochook::Callers()) callers.push_back(caller - allochook::Base() - 1);
     std::vector<std::string> reached = Functions(callers), sites = AllocatingFunctions();
@@ -146,4 +156,18 @@ PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
     };
     for (auto& [f, by] : kReached) gone(f);
     for (const std::string& f : kUnreached) gone(f);
+}
+
+}  // namespace
+
+PLUGIN_TEST(AllocFail, EveryAllocationOfThePluginFailsCleanly) {
+    ASSERT_TRUE(allochook::Watch("/tkz.so"));
+    int fd = memfd_create("stdin", 0);  // Read's input: "hello" for each call that completes
+    ASSERT_EQ(write(fd, "hello hello", 11), 11);
+    ASSERT_EQ(lseek(fd, 0, SEEK_SET) + dup2(fd, 0), 0);
+    Inputs in = MakeInputs(s);
+    int runs = 0;
+    for (const Case& c : Cases(in)) runs += RefuseEachInTurn(s, c);
+    printf("%d calls with one allocation refused\n", runs);
+    ExpectEveryAllocationListedAndReached();
 }

@@ -16,5 +16,5 @@ int main(int argc, char** argv) {
     InitCheck init = (InitCheck)dlsym(gtk, "gtk_init_check");
     if (init == nullptr || !init(nullptr, nullptr)) return fprintf(stderr, "gtk_init_check failed\n"), 4;
     printf("%d\n", host.CallGlobal("GetDoubleClickIntervalTKZ", {}).i);
-    return host.LiveSince(0).empty() && host.violations.empty() ? 0 : 5;
+    return host.Faults().empty() ? 0 : 5;
 }

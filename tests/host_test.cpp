@@ -12,7 +12,7 @@ TEST(EmulatedHost, LedgerCatchesLeaksOverReleasesAndUseAfterRelease) {
         const char* fault;
         void (*body)(tkz::Session&);
     } cases[] = {
-        {"still alive at the end: string", [](tkz::Session& s) { s.host.NewString("kept", host::kUTF8); }},
+        {"leaked: string", [](tkz::Session& s) { s.host.NewString("kept", host::kUTF8); }},
         {"used after release",
          [](tkz::Session& s) {
              auto unlock = TKZ_FN(REALUnlockString);
@@ -65,7 +65,8 @@ TEST(EmulatedHost, MarksUtf16WhenConfiguredTo) {
 PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
     std::set<uint32_t> offsets;
     for (host::ClassDef* c : s.host.registry().classes) offsets.insert(c->dataOffset);
-    EXPECT_TRUE(offsets.size() == 5 && offsets.count(0) == 0);
+    EXPECT_EQ(offsets.size(), tkz::kClasses);
+    EXPECT_EQ(offsets.count(0), 0u);
     // A new plugin instance is zero-filled data at its class's offset.
     void* o = s.Own(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"));
     const char* data = s.host.DataOf(o);
@@ -77,7 +78,10 @@ PLUGIN_TEST(EmulatedHost, ClassesGetDistinctNonZeroOffsets) {
 // declaration; here what only the parser sees.
 TEST(EmulatedHost, DeclarationsParse) {
     host::Decl d = host::ParseDecl("DisplayPathTKZ(delimiter as string = \"/\") as string");
-    EXPECT_TRUE(d.ok && d.params.size() == 1 && d.params[0].defaultText == "\"/\"" && !d.params[0].byref);
+    EXPECT_TRUE(d.ok) << d.error;
+    ASSERT_EQ(d.params.size(), 1u);
+    EXPECT_EQ(d.params[0].defaultText, "\"/\"");
+    EXPECT_FALSE(d.params[0].byref);
     EXPECT_TRUE(host::ParseDecl("FSRefNameTKZ(byref name as string) as memoryblock").params[0].byref);
     EXPECT_FALSE(host::ParseDecl("Broken(x as string").ok);
     EXPECT_FALSE(host::ParseDecl("Broken(x) as string").ok);

@@ -71,12 +71,10 @@ void RunFresh(const host::Config& config, const std::function<void(Session&)>& b
             }
             // Reported on standard output as well: the parent shows the
             // child's output with its verdict.
-            std::vector<std::string> faults;
-            for (const host::Leak& l : host.LiveSince(0)) faults.push_back("still alive at the end: " + l.what);
-            for (const host::Violation& v : host.violations) faults.push_back("reference fault: " + v.Message());
-            for (const std::string& f : faults) {
-                printf("%s\n", f.c_str());
-                ADD_FAILURE() << f;
+            std::vector<host::Violation> faults = host.Faults();
+            for (const host::Violation& f : faults) {
+                printf("%s\n", f.Message().c_str());
+                ADD_FAILURE() << f.Message();
             }
             return ::testing::Test::HasFailure() || !faults.empty() ? 1 : 0;
         },

@@ -41,17 +41,22 @@ void CallInChild(host::Host& host, const Member& m, const std::vector<int>& pick
     if (r.kind == Value::Handle && r.h) host.Unlock(r.h);
     size_t during = host.violations.size();
     c.Release();
-    for (const host::Leak& l : host.LiveSince(mark)) report += "leaked\t" + l.what + "\n";
-    for (size_t i = seen; i < host.violations.size(); ++i) {
-        const host::Violation& fault = host.violations[i];
+    std::vector<host::Violation> faults = host.Faults(mark, seen);
+    // Leaks come first, so the faults seen while the caller's references
+    // were given back are the last ones.
+    size_t givingBack = faults.size() - (host.violations.size() - during);
+    for (size_t i = 0; i < faults.size(); ++i) {
+        const host::Violation& fault = faults[i];
         // A reference of the caller's found released when the caller gives
         // it back: the plugin released it once too often.
         bool late = fault.kind == host::Violation::UsedAfterRelease;
-        bool given = late && i >= during;
-        const char* kind = fault.kind == host::Violation::OverReleased || given ? "over-released"
-                           : late                                               ? "used after release"
-                                                                                : "reference fault";
-        report += std::string(kind) + "\t" + (given ? fault.what : fault.Message()) + "\n";
+        bool given = late && i >= givingBack;
+        const char* kind = fault.kind == host::Violation::Leaked                  ? "leaked"
+                           : fault.kind == host::Violation::OverReleased || given ? "over-released"
+                           : late                                                 ? "used after release"
+                                                                                  : "reference fault";
+        bool plain = given || fault.kind == host::Violation::Leaked;
+        report += std::string(kind) + "\t" + (plain ? fault.what : fault.Message()) + "\n";
     }
     report += "done\n";
     for (size_t at = 0; at < report.size();) {

@@ -447,12 +447,10 @@ int Run(const Args& args) {
     }
     std::fflush(stdout);
 
-    std::vector<host::Leak> leaks = host.LiveSince(mark);
-    if (!leaks.empty() || !host.violations.empty()) {
+    std::vector<host::Violation> faults = host.Faults(mark);
+    if (!faults.empty()) {
         std::fprintf(stderr, "tkzhost: reference faults of the plugin during this run:\n");
-        for (const host::Leak& l : leaks) std::fprintf(stderr, "  leaked: %s\n", tkzhost::Escape(l.what).c_str());
-        for (const host::Violation& v : host.violations)
-            std::fprintf(stderr, "  %s\n", tkzhost::Escape(v.Message()).c_str());
+        for (const host::Violation& f : faults) std::fprintf(stderr, "  %s\n", tkzhost::Escape(f.Message()).c_str());
         if (status == 0) status = 3;
     }
     if (status == 130) {

@@ -65,8 +65,7 @@ Scope::~Scope() {
     host::Host& h = Host();
     for (void* p : owned) h.Unlock(p);
     std::string faults;
-    for (const host::Leak& l : h.LiveSince(mark)) faults += "\n  still alive: " + l.what;
-    for (const host::Violation& v : h.violations) faults += "\n  reference fault: " + v.Message();
+    for (const host::Violation& f : h.Faults(mark)) faults += "\n  " + f.Message();
     if (!faults.empty()) Fail("references unbalanced after the input:" + faults);
     h.calls.clear();
     h.recorded.clear();
