@@ -15,8 +15,22 @@ TEST(BuiltFile, ExportsEntryPointAndDataUnderPlainNames) {
                              "ReaderClass", "StyleDataClass", "StyleDataListClass", "timezoneClass",
                              "FolderItemExtension", "Buffer", "gsdll_stdin", "gsdll_stdout", "gsdll_stderr"})
         EXPECT_NE(dlsym(dl, name), nullptr) << name;
-    // Loading ran nothing: the resolver is still unset.
-    EXPECT_TRUE(*(void**)dlsym(dl, "gResolver") == nullptr && *(double*)dlsym(dl, "rbversion_rbversion") == 0.0);
+    // Loading ran nothing: the resolver and the version are still unset.
+    EXPECT_EQ(*(void**)dlsym(dl, "gResolver"), nullptr);
+    EXPECT_EQ(*(double*)dlsym(dl, "rbversion_rbversion"), 0.0);
+}
+
+// Every member the plugin registers, counted by kind (the count of members
+// is what tkzhost's banner says).
+PLUGIN_TEST(BuiltFile, RegistersEveryMember) {
+    host::Registry& r = s.host.registry();
+    size_t extension = 0, members = r.methods.size();
+    for (host::ClassDef* e : r.extensions) extension += e->methodCount;
+    for (host::ClassDef* c : r.classes) members += c->propertyCount + c->methodCount + c->sharedMethodCount;
+    EXPECT_EQ(r.methods.size(), tkz::kGlobalMethods);
+    EXPECT_EQ(extension, tkz::kExtensionMethods);
+    EXPECT_EQ(r.classes.size(), tkz::kClasses);
+    EXPECT_EQ(members + extension, tkz::kMembers);
 }
 
 // The suites find every other function under the symbol its declaration
@@ -25,29 +39,39 @@ PLUGIN_TEST(BuiltFile, OtherFunctionsAreExportedUnderTheirOwnNames) {
     EXPECT_EQ(TKZ_FN(HCallResolver)("REALLockString"), s.host.Resolve("REALLockString"));
 }
 
+// In the child, each fact that fails is printed and ends the check: the
+// parent shows what was wrong.
+#define TKZ_CHILD_EXPECT(fact, what) \
+    if (!(fact)) return printf("%s\n", what), 1
+
 TEST(BuiltFile, OwnReferencesBindInsideThePlugin) {
     std::string out;
     int rc = host::RunChild(
         [] {
             void* clash = dlopen(TKZ_BUILD_DIR "/tests/libclash.so", RTLD_NOW | RTLD_GLOBAL);
-            if (!clash) return printf("%s\n", dlerror()), 10;
+            TKZ_CHILD_EXPECT(clash, dlerror());
             host::Host host;
-            if (!host.Load(TKZ_PLUGIN, nullptr) || host.registry().methods.size() != 39) return 11;
+            std::string error;
+            TKZ_CHILD_EXPECT(host.Load(TKZ_PLUGIN, &error), error.c_str());
             // The plugin's lock reached the host, not the other library.
             void* str = host.NewString("plain", host::kASCII);
             void* same = TKZ_FN(REALConvertStringFast)(str, host::kUTF8);
             int* clashCalls = (int*)dlsym(clash, "clashLockCalls");
-            if (same != str || host.RefCount(str) != 2 || *clashCalls != 0) return 13;
+            TKZ_CHILD_EXPECT(same == str, "ASCII text converted to UTF-8 was not handed back as it is");
+            TKZ_CHILD_EXPECT(host.RefCount(str) == 2, "the plugin's lock did not reach the host");
+            TKZ_CHILD_EXPECT(*clashCalls == 0, "the plugin's lock reached the other library");
             // Both keep their own data and functions.
-            if (*(void**)dlsym(clash, "gResolver") != nullptr || *TKZ_DATA(gResolver) != &host::Host::Resolver)
-                return 14;
+            TKZ_CHILD_EXPECT(*(void**)dlsym(clash, "gResolver") == nullptr, "the plugin set the other library's data");
+            TKZ_CHILD_EXPECT(*TKZ_DATA(gResolver) == &host::Host::Resolver, "the plugin's own data was not set");
             ((void (*)(void*))dlsym(clash, TKZ_SYMBOL(REALLockString).c_str()))(str);
-            if (*clashCalls != 1 || host.RefCount(str) != 2 ||
-                std::string((const char*)dlsym(clash, "Buffer")) != "clash")
-                return 16;
+            TKZ_CHILD_EXPECT(*clashCalls == 1, "the other library's lock was not its own");
+            TKZ_CHILD_EXPECT(host.RefCount(str) == 2, "the other library's lock reached the host");
+            TKZ_CHILD_EXPECT(std::string((const char*)dlsym(clash, "Buffer")) == "clash",
+                             "the other library's data was overwritten");
             host.Unlock(str);
             host.Unlock(str);
-            return host.LiveSince(0).empty() && host.violations.empty() ? 0 : 18;
+            for (const host::Violation& f : host.Faults()) printf("%s\n", f.Message().c_str());
+            return host.Faults().empty() ? 0 : 1;
         },
         &out);
     EXPECT_EQ(rc, 0) << out;

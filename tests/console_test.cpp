@@ -15,7 +15,8 @@ namespace {
 // unless kept open (then the input ends after the bytes).
 int Input(const std::string& bytes, bool keepOpen = false) {
     int fds[2];
-    EXPECT_TRUE(pipe(fds) == 0 && write(fds[1], bytes.data(), bytes.size()) == (ssize_t)bytes.size());
+    EXPECT_EQ(pipe(fds), 0);
+    EXPECT_EQ(write(fds[1], bytes.data(), bytes.size()), (ssize_t)bytes.size());
     dup2(fds[0], 0);
     close(fds[0]);
     if (!keepOpen) close(fds[1]);

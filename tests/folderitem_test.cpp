@@ -132,8 +132,8 @@ PLUGIN_TEST(Desktop, DelaysBlockForTheirTime) {
 PLUGIN_TEST(Desktop, ConsoleCallbacks) {
     auto callback = [&](const char* m) { return (int (*)(void*, const char*, int))(uintptr_t)s.Call(m).i; };
     EXPECT_EQ((void*)callback("ReturnOutPtrTKZ"), (void*)TKZ_FN(gsdll_stdout).f);
-    EXPECT_TRUE(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17) == 17 &&
-                callback("ReturnErrPtrTKZ")(nullptr, "x", 5) == 5);
+    EXPECT_EQ(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17), 17);
+    EXPECT_EQ(callback("ReturnErrPtrTKZ")(nullptr, "x", 5), 5);
     char buf[4] = "abc";
     EXPECT_EQ(((int (*)(void*, char*, int))callback("ReturnInPtrTKZ"))(nullptr, buf, 3), 0);
     EXPECT_EQ(std::string(buf), "abc");
@@ -189,5 +189,6 @@ PLUGIN_TEST(TimeZone, EachPropertyReadsItsOwnField) {
     memcpy(s.host.DataOf(a), deltas, 16), memcpy(s.host.DataOf(a) + 16, where, 16);
     const char* names[] = {"GmtDeltaTotalseconds", "GmtDeltaSeconds", "GmtDeltaMinutes", "GmtDeltaHours"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(s.Prop(a, names[i]).i, deltas[i]) << names[i];
-    EXPECT_TRUE(s.Prop(a, "Latitude").d == 48.2 && s.Prop(a, "Longitude").d == 16.37);
+    EXPECT_EQ(s.Prop(a, "Latitude").d, 48.2);
+    EXPECT_EQ(s.Prop(a, "Longitude").d, 16.37);
 }

@@ -19,6 +19,12 @@ namespace {
 
 bool AllZero(const uint32_t* w, int n) { return std::count(w, w + n, 0u) == n; }
 
+// A method entry as every one is made: a function, the reserved word zero.
+void ExpectEntry(const host::MethodDef& d) {
+    EXPECT_NE(d.function, nullptr) << d.declaration;
+    EXPECT_EQ(d.reserved, 0u) << d.declaration;
+}
+
 host::Config Lacking(std::set<std::string> names, bool logCalls = false) {
     host::Config c;
     c.missing = std::move(names);
@@ -65,7 +71,8 @@ void ArrayRoundTrips(tkz::Session& s) {
         EXPECT_EQ(s.host.RefCount(h), 2) << type;
         T read = nullptr;
         TKZ_FN_AS(REALGetArrayValue, void(REALarrayStruct*, long, T*))(a, 1, &read);
-        EXPECT_TRUE(read == h && s.host.RefCount(h) == 3) << type;
+        EXPECT_EQ(read, h) << type;
+        EXPECT_EQ(s.host.RefCount(h), 3) << type;
         s.host.Unlock(read);
         set(a, 1, nullptr);
         EXPECT_EQ(s.host.RefCount(h), 1) << "overwriting releases the old element";
@@ -84,7 +91,9 @@ void ArrayRoundTrips(tkz::Session& s) {
 // here their order and what they carry.
 PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
     host::Registry& r = s.host.registry();
-    ASSERT_TRUE(r.versions == std::vector<long>{9} && r.classes.size() == 5 && r.extensions.size() == 1);
+    EXPECT_EQ(r.versions, std::vector<long>{9});
+    ASSERT_EQ(r.classes.size(), tkz::kClasses);
+    ASSERT_EQ(r.extensions.size(), 1u);
     std::vector<std::string> order;
     for (host::ClassDef* c : r.classes) order.push_back(std::string("class ") + c->name);
     order.push_back("extension folderitem");
@@ -93,20 +102,29 @@ PLUGIN_TEST(Registration, ClassesThenExtensionThenMethodsInExactRecords) {
     std::vector<host::ClassDef*> defs = r.classes;
     defs.push_back(r.extensions[0]);
     for (const host::ClassDef* c : defs) {
-        EXPECT_TRUE(c->version == 9 && c->flags == 4 && c->constructor == nullptr) << c->name;
-        EXPECT_TRUE(c->reserved0 == 0 && AllZero(c->reserved1, 9) && AllZero(c->reserved2, 2)) << c->name;
-        for (uint32_t p = 0; p < c->propertyCount; ++p)
-            EXPECT_TRUE(c->properties[p].flags == 6 && c->properties[p].reserved0 == 0 &&
-                        AllZero(c->properties[p].reserved1, 3));
+        EXPECT_EQ(c->version, 9u) << c->name;
+        EXPECT_EQ(c->flags, 4u) << c->name;
+        EXPECT_EQ(c->constructor, nullptr) << c->name;
+        EXPECT_EQ(c->reserved0, 0u) << c->name;
+        EXPECT_TRUE(AllZero(c->reserved1, 9)) << c->name;
+        EXPECT_TRUE(AllZero(c->reserved2, 2)) << c->name;
+        for (const host::PropertyDef& p : std::vector(c->properties, c->properties + c->propertyCount)) {
+            EXPECT_EQ(p.flags, 6u) << p.name;
+            EXPECT_EQ(p.reserved0, 0u) << p.name;
+            EXPECT_TRUE(AllZero(p.reserved1, 3)) << p.name;
+        }
         for (uint32_t m = 0; m < c->methodCount + c->sharedMethodCount; ++m) {
             const host::MethodDef& d = m < c->methodCount ? c->methods[m] : c->sharedMethods[m - c->methodCount];
             // Every method entry carries flags 4 but the list's Style, which carries 0.
             bool style = std::string(d.declaration) == "Style(index as integer) as StyleDataTKZ";
-            EXPECT_TRUE(d.flags == (style ? 0u : 4u) && d.reserved == 0 && d.function != nullptr) << d.declaration;
+            EXPECT_EQ(d.flags, style ? 0u : 4u) << d.declaration;
+            ExpectEntry(d);
         }
     }
-    for (const host::MethodDef* m : r.methods)
-        EXPECT_TRUE(m->flags == 4 && m->reserved == 0 && m->function) << m->declaration;
+    for (const host::MethodDef* m : r.methods) {
+        EXPECT_EQ(m->flags, 4u) << m->declaration;
+        ExpectEntry(*m);
+    }
 }
 
 PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Lacking({}, true)) {
@@ -115,7 +133,8 @@ PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, Lacking(
     EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
               (std::vector<std::string>{"RegisterPluginVersion", "REALGetRBVersion", "REALinRuntime"}));
     EXPECT_EQ(s.Calls("REALinRuntime"), 1);
-    EXPECT_TRUE(*TKZ_DATA(rbversion_rbversion) == 2019.031 && *TKZ_DATA(gHasControls) == 0);
+    EXPECT_EQ(*TKZ_DATA(rbversion_rbversion), 2019.031);
+    EXPECT_EQ(*TKZ_DATA(gHasControls), 0);
     EXPECT_EQ(*TKZ_DATA(gResolver), &host::Host::Resolver);
 }
 
@@ -129,7 +148,8 @@ PLUGIN_TEST_CFG(Registration, HostWithoutVersionEntryIsLeftAlone, Lacking({"Regi
 PLUGIN_TEST(Registration, RegisteringHelpersRoundAndFlag) {
     REALcontrol control = {9, "C", 17};
     TKZ_FN(MyREALRegisterControl)(&control);
-    EXPECT_TRUE(control.dataSize == 32 && *TKZ_DATA(gHasControls) == 1);
+    EXPECT_EQ(control.dataSize, 32u);
+    EXPECT_EQ(*TKZ_DATA(gHasControls), 1);
     EXPECT_EQ(s.host.recorded["PluginRegisterControl"], std::vector<uint32_t>{W(&control)});
     REALclassDefinition def{9, "Probe", 0, 32};
     TKZ_FN(MyREALRegisterClass)(&def);
@@ -149,14 +169,17 @@ PLUGIN_TEST(Registration, RegisteringHelpersRoundAndFlag) {
 PLUGIN_TEST_CFG(Wrappers, FoundEntryPointIsKeptMissingOneAskedForAgain, Lacking({"REALLockString"})) {
     void* str = s.Str("x");
     for (int i = 0; i < 3; ++i) TKZ_FN(REALLockString)(str), TKZ_FN(REALYieldToRB)();
-    EXPECT_TRUE(s.host.Lookups("REALLockString") == 3 && s.host.RefCount(str) == 1);
-    EXPECT_TRUE(s.host.Lookups("REALYieldToRB") == 1 && s.Calls("REALYieldToRB") == 3);
+    EXPECT_EQ(s.host.Lookups("REALLockString"), 3);
+    EXPECT_EQ(s.host.RefCount(str), 1);
+    EXPECT_EQ(s.host.Lookups("REALYieldToRB"), 1);
+    EXPECT_EQ(s.Calls("REALYieldToRB"), 3);
 }
 
 // A host with only the version entry: the plugin registers nothing else, and
 // every wrapper answers 0 or does the work itself.
 PLUGIN_TEST_CFG(Wrappers, AnswerZeroWithoutEntryPointOrDoTheWorkThemselves, OnlyVersion()) {
-    EXPECT_TRUE(s.host.registry().versions == std::vector<long>{9} && s.host.registry().order.empty());
+    EXPECT_EQ(s.host.registry().versions, std::vector<long>{9});
+    EXPECT_EQ(s.host.registry().order, std::vector<std::string>{});
     EXPECT_EQ(*TKZ_DATA(rbversion_rbversion), 0.0);
     EXPECT_EQ(TKZ_FN_AS(REALnewInstance, REALobjectStruct * (const char*))("StyleDataTKZ"), nullptr);
     long out = 77;
@@ -172,7 +195,8 @@ PLUGIN_TEST(Wrappers, DeparturesReshapeTheirCalls) {
     // entry point is still looked up.
     auto byRef = TKZ_FN_AS(REALnewInstance, REALobjectStruct * (REALclassRefStruct*));
     EXPECT_EQ(byRef(nullptr), nullptr);
-    EXPECT_TRUE(s.host.Lookups("CreateInstance") == 1 && s.Calls("CreateInstance") == 0);
+    EXPECT_EQ(s.host.Lookups("CreateInstance"), 1);
+    EXPECT_EQ(s.Calls("CreateInstance"), 0);
     EXPECT_EQ(s.host.ClassOf(s.Own(byRef((void*)s.host.FindClass("StyleDataTKZ"))))->name, "StyleDataTKZ");
 
     TKZ_FN_AS(REALDrawPicturePrimitive, void(REALgraphicsStruct*, REALpictureStruct*, const RB::Rect*))
@@ -187,22 +211,24 @@ PLUGIN_TEST(Wrappers, DeparturesReshapeTheirCalls) {
     EXPECT_TRUE(Junk(setBool, {W(s.New("RuntimeException")), W("Message"), 0xFFFFFF01}, "boolean").b);
     EXPECT_EQ(s.host.recorded["REALSetPropValueBoolean"], std::vector<uint32_t>{1});
     void* nv = s.Own(Junk(TKZ_FN(REALNewVariantBoolean), {0x12345600}).h);
-    EXPECT_TRUE(nv != nullptr && s.host.GetProp(nv, "IntegerValue").i == 0);
+    ASSERT_NE(nv, nullptr);
+    EXPECT_EQ(s.host.GetProp(nv, "IntegerValue").i, 0);
 }
 
 // ---- array element access ---------------------------------------------------------
 
 PLUGIN_TEST(Arrays, ElementsThroughHostFinders) {
     ArrayRoundTrips(s);
-    EXPECT_TRUE(s.Calls("RuntimeArrayDirectGetGetProc") >= 6 && s.Calls("RuntimeArrayDirectGetSetProc") >= 5);
+    EXPECT_GE(s.Calls("RuntimeArrayDirectGetGetProc"), 6);
+    EXPECT_GE(s.Calls("RuntimeArrayDirectGetSetProc"), 5);
 }
 
 PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks,
                 Lacking({"RuntimeArrayDirectGetGetProc", "RuntimeArrayDirectGetSetProc"})) {
     ArrayRoundTrips(s);
     // The fallback is installed for good: asked once per overload.
-    EXPECT_TRUE(s.host.Lookups("RuntimeArrayDirectGetGetProc") == 5 &&
-                s.host.Lookups("RuntimeArrayDirectGetSetProc") == 5);
+    EXPECT_EQ(s.host.Lookups("RuntimeArrayDirectGetGetProc"), 5);
+    EXPECT_EQ(s.host.Lookups("RuntimeArrayDirectGetSetProc"), 5);
 
     // An element stored over itself while the array holds its only reference
     // stays alive.
@@ -212,7 +238,8 @@ PLUGIN_TEST_CFG(Arrays, ElementsThroughOwnFallbacks,
     setString(strs, 0, str);
     s.host.Unlock(str);
     setString(strs, 0, str);
-    EXPECT_TRUE(s.host.RefCount(str) == 1 && s.host.Bytes(str) == "kept");
+    EXPECT_EQ(s.host.RefCount(str), 1);
+    EXPECT_EQ(s.host.Bytes(str), "kept");
 
     void* bytes = s.Own(s.host.NewArray(11, 3));
     s.host.SetElement(bytes, 2, Value::B(true));
@@ -275,7 +302,8 @@ PLUGIN_TEST_CFG(HostObjects, WhatTheHostCannotGiveLeavesNothingBehind, [] {
     return c;
 }()) {
     TKZ_FN(RaiseException)("NoSuchClass", "m");
-    EXPECT_TRUE(s.host.raised.empty() && s.Calls("RuntimeRaiseException") == 0);
+    EXPECT_EQ(s.host.raised.size(), 0u);
+    EXPECT_EQ(s.Calls("RuntimeRaiseException"), 0);
     EXPECT_EQ(TKZ_FN(REALBuildMemoryblock)("hello", 5), nullptr);
 }
 
@@ -285,10 +313,15 @@ PLUGIN_TEST(HostObjects, BuildMemoryBlockCopiesBytes) {
     void* b = s.Own(build("hello", 5));
     EXPECT_EQ(s.host.BlockBytes(b), "hello");
     size_t before = s.host.calls.size();
-    EXPECT_TRUE(build(nullptr, 5) == nullptr && build("x", 0) == nullptr && build("x", -3) == nullptr);
+    EXPECT_EQ(build(nullptr, 5), nullptr);
+    EXPECT_EQ(build("x", 0), nullptr);
+    EXPECT_EQ(build("x", -3), nullptr);
     EXPECT_EQ(s.host.calls.size(), before) << "no host call for refused input";
     void* f = s.Own(s.host.FolderItem("/tmp"));
-    for (void* o : {b, f}) EXPECT_TRUE(TKZ_FN(IsMemoryBlock)(o) == (o == b) && TKZ_FN(IsFolderItem)(o) == (o == f));
+    for (void* o : {b, f}) {
+        EXPECT_EQ(TKZ_FN(IsMemoryBlock)(o), o == b);
+        EXPECT_EQ(TKZ_FN(IsFolderItem)(o), o == f);
+    }
 }
 
 // The variant type, which ArrayIsATKZ reads through the host's VarType: without

@@ -84,10 +84,11 @@ PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged,
                 (host::Config{.missing = {"REALSetStringEncoding"}})) {
     s.host.config().logCalls = true;
     auto build = TKZ_FN(REALBuildUnicodeString);
-    EXPECT_TRUE(build(nullptr, 3, host::kUTF8) == nullptr && build("abc", 0, host::kUTF8) == nullptr);
-    EXPECT_TRUE(build("abc", -1, host::kUTF8) == nullptr &&
-                TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr) == nullptr);
-    EXPECT_TRUE(s.host.calls.empty());
+    EXPECT_EQ(build(nullptr, 3, host::kUTF8), nullptr);
+    EXPECT_EQ(build("abc", 0, host::kUTF8), nullptr);
+    EXPECT_EQ(build("abc", -1, host::kUTF8), nullptr);
+    EXPECT_EQ(TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr), nullptr);
+    EXPECT_EQ(s.host.calls, std::vector<std::string>{});
     EXPECT_EQ(Got(s, s.Own(build("abc", 3, host::kUTF8))), Tagged("abc", host::kRaw));
 }
 
@@ -116,10 +117,13 @@ PLUGIN_TEST(RbText, NilAndEmptyStringsGiveEmptyForms) {
         Text t(S(str));
         for (auto form : {RB(GetASCII), RB(GetMacRoman), RB(GetWindows), RB(GetUTF8), RB(GetNative), RB(GetDirect)})
             EXPECT_STREQ(form(t), "");
-        EXPECT_TRUE((void*)RB(GetUTF16)(t) == TKZ_DATA(empty16) && (void*)RB(GetUTF32)(t) == TKZ_DATA(empty32));
+        EXPECT_EQ((void*)RB(GetUTF16)(t), TKZ_DATA(empty16));
+        EXPECT_EQ((void*)RB(GetUTF32)(t), TKZ_DATA(empty32));
         for (auto length : {RB(LengthUTF8), RB(LengthWindows), RB(LengthDirect), RB(LengthUTF16), RB(LengthUTF32)})
             EXPECT_EQ(length(t), 0);
-        EXPECT_TRUE(RB(GetWValues)(t) == nullptr && RB(GetCValues)(t) == nullptr && RB(GetBSTR)(t) == nullptr);
+        EXPECT_EQ(RB(GetWValues)(t), nullptr);
+        EXPECT_EQ(RB(GetCValues)(t), nullptr);
+        EXPECT_EQ(RB(GetBSTR)(t), nullptr);
         EXPECT_TRUE(RB(IsANSI)(t));
     }
 }
@@ -146,7 +150,9 @@ PLUGIN_TEST(RbText, FormsAreMadeOnceAndKept) {
 // length asked first makes its form.
 PLUGIN_TEST(RbText, WideForms) {
     Text t(S(s.Str("a\xE2\x82\xAC\xF0\x9F\x98\x80\xF0\x90\x80\x80")));  // a, euro sign, U+1F600, U+10000
-    EXPECT_TRUE(RB(LengthUTF16)(t) == 6 && RB(LengthUTF32)(t) == 4 && RB(LengthWChar)(t) == 4);
+    EXPECT_EQ(RB(LengthUTF16)(t), 6);
+    EXPECT_EQ(RB(LengthUTF32)(t), 4);
+    EXPECT_EQ(RB(LengthWChar)(t), 4);
     EXPECT_EQ(Units(RB(GetUTF16)(t), 7), (std::vector<uint16_t>{0x61, 0x20AC, 0xD83D, 0xDE00, 0xD800, 0xDC00, 0}));
     EXPECT_EQ(Units(RB(GetUTF32)(t), 5), (std::vector<uint32_t>{0x61, 0x20AC, 0x1F600, 0x10000, 0}));
     EXPECT_EQ((void*)RB(GetWChar)(t), (void*)RB(GetUTF32)(t));
@@ -157,7 +163,8 @@ TEST(RbText, ByteOrderMarksAreDropped) {
         tkz::RunFresh(host::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped}, [](tkz::Session& s) {
             Text t(S(s.Str("hi")));
             EXPECT_EQ(Units(RB(GetUTF16)(t), 3), (std::vector<uint16_t>{'h', 'i', 0}));
-            EXPECT_TRUE(RB(LengthUTF16)(t) == 2 && RB(LengthUTF32)(t) == 2);
+            EXPECT_EQ(RB(LengthUTF16)(t), 2);
+            EXPECT_EQ(RB(LengthUTF32)(t), 2);
         });
 }
 
@@ -170,7 +177,8 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
     EXPECT_EQ(Units(RB(GetWValues)(t), 4), (std::vector<uint16_t>{65, 300, 65535, 0}));
     EXPECT_EQ((void*)RB(GetNative)(t), (void*)RB(GetCValues)(t));
     EXPECT_EQ(RB(LengthArray)(empty), 0);
-    EXPECT_TRUE(RB(GetCValues)(empty) == nullptr && RB(GetWValues)(empty) == nullptr);
+    EXPECT_EQ(RB(GetCValues)(empty), nullptr);
+    EXPECT_EQ(RB(GetWValues)(empty), nullptr);
     void* one = s.Own(s.host.NewArray(2, 1));
     s.host.SetElement(one, 0, host::Value::I(700));
     EXPECT_EQ(Units(RB(GetWValues)(Text((REALintArrayStruct*)one)), 2), (std::vector<uint16_t>{700, 0}));
@@ -199,7 +207,9 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
     };
     AsciiStringHandle b{};
     EXPECT_FALSE(TKZ_FN(InitUTF8)(b, -1));
-    EXPECT_TRUE(b.data == nullptr && b.length == 0 && b.capacity == 0);
+    EXPECT_EQ(b.data, nullptr);
+    EXPECT_EQ(b.length, 0);
+    EXPECT_EQ(b.capacity, 0);
     ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 1000));
     std::string first(996, 'a'), second(14, 'b');
     add(b, first.c_str());
@@ -211,7 +221,9 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
     EXPECT_EQ(finish(b), nullptr) << "a closed builder finishes as nil";
     ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 10));
     TKZ_FN_AS(Free, void(AsciiStringHandle&))(b);
-    EXPECT_TRUE(b.data == nullptr && b.length == 0 && b.capacity == 0);
+    EXPECT_EQ(b.data, nullptr);
+    EXPECT_EQ(b.length, 0);
+    EXPECT_EQ(b.capacity, 0);
 }
 
 // Every kind of append; a copy leaves the builder open, clearing empties it.

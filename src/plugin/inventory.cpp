@@ -50,4 +50,4 @@ constinit REALmethodDefinition GlobalMethods[] = {
     TKZ_METHOD(NewFolderItemFSRef, "NewFolderItemFSRefTKZ(fsref as memoryblock) as FolderItem"),
     TKZ_METHOD(NewFolderItemFSRef2, "NewFolderItemFSRefNameTKZ(fsref as memoryblock,name as string) as FolderItem"),
 };
-static_assert(CountOf(GlobalMethods) == kGlobalMethodCount, "the host receives exactly 39 global methods");
+static_assert(CountOf(GlobalMethods) == kGlobalMethodCount, "kGlobalMethodCount names every global method");
