@@ -32,6 +32,17 @@ const host::MethodDef* Member(const char* cls, const char* decl, bool shared);
 // The encoding values of the interface, for random tags.
 extern const uint32_t kEncodings[7];
 uint32_t PickEncoding(FuzzedDataProvider& in);
+// A value drawn towards the edges where formats break, one time in four: a
+// limit of a byte, of 16 and of 31 bits, or `at` (the count of records
+// present, a text's length ...), or one beside it, of either sign; else any
+// value of T.
+template <typename T>
+T Edge(FuzzedDataProvider& in, int64_t at = 0) {
+    static const int64_t kEdges[] = {0, 255, 256, 32767, 65535, 65536, 2147483647};
+    if (in.ConsumeIntegralInRange(0, 3) != 3) return in.ConsumeIntegral<T>();
+    int64_t v = (in.ConsumeBool() ? at : in.PickValueInArray(kEdges)) + in.ConsumeIntegralInRange(-1, 1);
+    return (T)(in.ConsumeBool() ? -v : v);
+}
 // Bytes in hex, for messages and comparisons of strings with their tags.
 std::string Hex(const std::string& bytes);
 // What REALBuildUnicodeString gives for these bytes and tag, as Scope::Text

@@ -1,14 +1,29 @@
 // The hash, XOR, encoding tags and four-character codes against models of
-// their definitions, over random bytes under random encoding tags; the hash
-// and XOR kernels also with each of their paths forced. The hash's model is
-// the serial kernel, which bytes_test holds to the definition (the fuzzing
-// process never sets a locale).
+// their definitions, over random bytes under random encoding tags, lengths
+// and values drawn towards the kernels' edges; the hash under each locale
+// the suites use, and the hash and XOR kernels also with each of their paths
+// forced.
 #include "bytekernels.h"
 #include "fuzz.h"
+
+#include <cctype>
+#include <clocale>
 
 using namespace fuzz;
 
 namespace {
+
+// The definition: h starts at the length + 1; each byte, folded by tolower
+// under the process's locale, is XORed into h rotated left by 3.
+uint32_t Hash(const std::string& b) {
+    uint32_t h = (uint32_t)b.size() + 1;
+    for (unsigned char c : b) h = (uint32_t)tolower(c) ^ (h << 3 | h >> 29);
+    return h;
+}
+
+// C folds only A-Z; Latin-1 also 0xC0-0xDE but 0xD7. C comes last, so that
+// the rest of the input runs under it.
+const char* const kLocales[] = {"en_US.ISO-8859-1", "C.UTF-8", "C"};
 
 const struct {
     const char* name;
@@ -25,29 +40,37 @@ FUZZ_TARGET(Bytes) {
     static const host::MethodDef *hash = Global("GetHash32TKZ"), *xorBytes = Global("BitwiseXORStringBytesTKZ"),
                                  *getEnc = Global("GetEncodingOfStringTKZ"), *setEnc = Global("SetEncodingOfStringTKZ"),
                                  *fromCode = Global("StringFromOSTypeTKZ"), *toCode = Global("OSTypeFromStringTKZ");
-    int32_t v = in.ConsumeIntegral<int32_t>();
+    int32_t v = Edge<int32_t>(in);
     uint32_t enc = PickEncoding(in);
     bool nil = in.ConsumeBool();
+    // A length at a path's edge (a 32-byte lane, the crossovers at 128 and
+    // 256 bytes) repeats the bytes up to it.
+    uint32_t n = in.ConsumeBool() ? Edge<uint32_t>(in, 32 * in.ConsumeIntegralInRange(1, 8)) : UINT32_MAX;
     std::string b = nil ? std::string() : in.ConsumeRemainingBytesAsString();
+    if (std::string unit = b; !unit.empty() && n <= 1024)
+        for (size_t i = (b.resize(n), unit.size()); i < n; ++i) b[i] = unit[i % unit.size()];
     void* str = nil ? nullptr : s.Str(b, enc);
     auto what = [&] { return "input " + s.Text(str) + " v " + std::to_string(v); };
 
-    uint32_t want = tkz_hash32_serial((const unsigned char*)b.data(), b.size());  // 1 for nil too
-    FUZZ_CHECK((uint32_t)s.Call(hash, {Value::H(str)}).i == want, what());
     void* x = s.Call(xorBytes, {Value::H(str), Value::I(v)}).h;
     std::string flipped = b;
     for (size_t i = 0; i < flipped.size() / 4 * 4; ++i) flipped[i] = (char)(flipped[i] ^ (v & 0xFF));
     FUZZ_CHECK(s.Text(x) == Built(flipped, host::kRaw), what() + " gave " + s.Text(x));
     if (x != nullptr) FUZZ_CHECK(Host().Bytes(s.Call(xorBytes, {Value::H(x), Value::I(v)}).h) == b, what() + ": twice");
-    // Each path of the kernels behind both methods forced, as far as this CPU
-    // runs it, on the same bytes.
+    // The hash, and each path of the kernels behind both methods forced, as
+    // far as this CPU runs it, on the same bytes.
     static const unsigned cpu = tkz_cpu_paths();
-    for (auto& path : kPaths) {
-        if ((cpu & path.needs) != path.needs) continue;
-        std::string out(b.size(), '\0');
-        path.xorWords((unsigned char*)out.data(), (const unsigned char*)b.data(), b.size(), (unsigned)v);
-        FUZZ_CHECK(path.hash((const unsigned char*)b.data(), b.size()) == want && out == flipped,
-                   what() + " on the " + path.name + " path");
+    for (const char* locale : kLocales) {
+        FUZZ_CHECK(setlocale(LC_CTYPE, locale), std::string("no locale ") + locale + " (scripts/bootstrap makes it)");
+        uint32_t want = Hash(b);  // 1 for nil too
+        FUZZ_CHECK((uint32_t)s.Call(hash, {Value::H(str)}).i == want, what() + " under " + locale);
+        for (auto& path : kPaths) {
+            if ((cpu & path.needs) != path.needs) continue;
+            std::string out(b.size(), '\0');
+            path.xorWords((unsigned char*)out.data(), (const unsigned char*)b.data(), b.size(), (unsigned)v);
+            FUZZ_CHECK(path.hash((const unsigned char*)b.data(), b.size()) == want && out == flipped,
+                       what() + " on the " + path.name + " path under " + locale);
+        }
     }
 
     FUZZ_CHECK((uint32_t)s.Call(getEnc, {Value::H(str)}).i == (nil ? 0 : enc), what());

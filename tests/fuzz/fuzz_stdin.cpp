@@ -1,16 +1,19 @@
 // The standard-input readers over random bytes, each input in a child
-// process whose standard input is a file of those bytes (standard input is
-// the process's own state). A random sequence of the "StdinTKZ" shared
-// methods runs against the same reads done by the C library on a memory
-// stream of the same bytes, until the first Flush (which drains the
-// descriptor under whatever the stream has buffered: no model follows it).
+// process whose standard input is a pipe holding those bytes. A random
+// sequence of all seven "StdinTKZ" shared methods runs against a model: the
+// same reads done by the C library on a second pipe holding the same bytes,
+// Flush as reading its descriptor until nothing waits, IsReady as bytes
+// waiting on it or its input ended; at the end what is left must be the
+// same. Both pipes stay open for writing until the first read, so that
+// IsReady can be false and Flush must not wait; then they close, so that no
+// read waits for ever. Half the inputs start with numbers at the edges of
+// their widths and words at the edge of ReadString's buffer.
 #include "fuzz.h"
 
 #include <cerrno>
-#include <climits>
 #include <cmath>
-#include <cstring>
-#include <sys/mman.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,20 +35,41 @@ uint8_t Kind(Op op, const Value& got) {
     return (uint8_t)(op == kReady ? got.b : got.i + 1);
 }
 
+const char* const kTokens[] = {"255",        "256",         "-32769",     "32768",      "65535", "65536",
+                               "2147483647", "-2147483648", "2147483648", "4294967296", "1e308", "1e309",
+                               "4.9e-324",   "-0",          "nan",        "inf",        "0x",    "+"};
+
+std::string Input(FuzzedDataProvider& in) {
+    std::string bytes;
+    for (int n = in.ConsumeBool() ? in.ConsumeIntegralInRange(1, 6) : 0; n > 0; --n) {
+        bool word = in.ConsumeIntegralInRange(0, 7) == 0;
+        bytes += word ? std::string(4095 + in.ConsumeIntegralInRange(-1, 1), 'w') : in.PickValueInArray(kTokens);
+        bytes += " \n\t"[in.ConsumeIntegralInRange(0, 2)];
+    }
+    return (bytes + in.ConsumeRemainingBytesAsString()).substr(0, 65536);  // what an empty pipe holds
+}
+
+// The read end of a new pipe holding `bytes`; `writer` its write end.
+int Pipe(const std::string& bytes, int* writer) {
+    int ends[2];
+    if (pipe(ends) != 0 || write(ends[1], bytes.data(), bytes.size()) != (ssize_t)bytes.size()) Fail("no pipe");
+    return *writer = ends[1], ends[0];
+}
+
 void Child(FuzzedDataProvider& in, int trace) {
     std::vector<std::pair<Op, int32_t>> ops;
     for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n)
-        ops.push_back(
-            {(Op)in.ConsumeIntegralInRange(0, 6), in.ConsumeBool() ? INT_MIN : in.ConsumeIntegralInRange(-3, 5000)});
-    std::string bytes = in.ConsumeRemainingBytesAsString();
-    int fd = memfd_create("stdin", 0);
-    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != (ssize_t)bytes.size()) Fail("no memory file");
-    lseek(fd, 0, SEEK_SET), dup2(fd, 0), close(fd);
-    // fmemopen takes no empty buffer
-    FILE* model = bytes.empty() ? fopen("/dev/null", "r") : fmemopen((void*)bytes.data(), bytes.size(), "r");
+        ops.push_back({(Op)in.ConsumeIntegralInRange(0, 6), std::min(Edge<int32_t>(in, 4096), 65537)});
+    std::string bytes = Input(in);
+    int writers[2], fd = Pipe(bytes, &writers[0]);
+    dup2(fd, 0), close(fd);
+    fd = Pipe(bytes, &writers[1]);
+    fcntl(fd, F_SETFL, O_NONBLOCK);
+    FILE* model = fdopen(fd, "r");
     Scope s;
     std::string done;
     for (auto [op, count] : ops) {
+        if (op < kReady && writers[0] >= 0) close(writers[0]), close(writers[1]), writers[0] = -1;
         done += std::string(" ") + names[op] + (op == kRead ? "(" + std::to_string(count) + ")" : "");
         long i = 77;
         double d = 7.5;
@@ -58,36 +82,44 @@ void Child(FuzzedDataProvider& in, int trace) {
         s.Own(word);
         uint8_t kind = (uint8_t)(op << 4 | Kind(op, got));
         if (write(trace, &kind, 1) != 1) Fail("no pipe");
-        if (model == nullptr) continue;
-        // What the call answered, and what the C library's reads give.
+        // What the call answered, and what the model gives.
         std::string answer = std::to_string(got.i), want, read(count > 0 ? (size_t)count : 0, '\0');
         char buf[4096] = {};
-        int v = 0;
+        int v = 0, waiting = 0;
         double w = 0;
         auto bits = [](double x) { return Hex(std::string((const char*)&x, sizeof x)); };
         switch (op) {
             case kRead:
-                read.resize(fread(read.data(), 1, read.size(), model)), answer = s.Text(got.h),
-                                                                        want = Built(read, host::kRaw);
+                read.resize(fread(read.data(), 1, read.size(), model));
+                answer = s.Text(got.h), want = Built(read, host::kRaw);
                 break;
             case kCharacter: want = std::to_string(fgetc(model)); break;
             case kInteger:
-                want = std::to_string(fscanf(model, "%d", &v)) + " " + std::to_string(v),
+                want = std::to_string(fscanf(model, "%d", &v)) + " " + std::to_string(v);
                 answer += " " + std::to_string(i);
                 break;
             case kDouble:
                 want = std::to_string(fscanf(model, "%lf", &w)) + " " + bits(w), answer += " " + bits(d);
                 break;
             case kString:
-                want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, host::kRaw),
+                want = std::to_string(fscanf(model, "%4095s", buf)) + " " + Built(buf, host::kRaw);
                 answer += " " + s.Text(word);
                 break;
-            case kReady: want = "1", answer = std::to_string(got.b); break;  // a file is always ready
-            case kFlush: fclose(model), model = nullptr; continue;
+            case kReady:
+                ioctl(fd, FIONREAD, &waiting);
+                want = std::to_string(writers[0] < 0 || waiting > 0), answer = std::to_string(got.b);
+                break;
+            case kFlush:
+                while (::read(fd, buf, sizeof buf) > 0) {}
+                continue;
         }
         FUZZ_CHECK(answer == want, "input " + Hex(bytes) + " calls" + done + " gave " + answer + ", not " + want);
     }
-    if (model) fclose(model);
+    if (writers[0] >= 0) close(writers[0]), close(writers[1]);
+    std::string rest(bytes.size() + 1, '\0'), left = rest;
+    rest.resize(fread(rest.data(), 1, rest.size(), stdin)), left.resize(fread(left.data(), 1, left.size(), model));
+    FUZZ_CHECK(rest == left, "input " + Hex(bytes) + " calls" + done + " left " + Hex(rest) + ", not " + Hex(left));
+    fclose(model);
 }
 
 }  // namespace
