@@ -381,7 +381,7 @@ bool IsKeyword(const std::string& name) {
     return false;
 }
 
-const char* const kBuiltins[5] = {"folder", "memoryblock", "tagged", "feed", "array"};
+const char* const kBuiltins[8] = {"folder", "memoryblock", "tagged", "feed", "array", "elapsed", "typed", "tempfile"};
 
 bool IsBuiltin(const std::string& name) {
     std::string l = Lower(name);

@@ -54,8 +54,8 @@ bool Parse(const std::string& line, Statement* statement, ParseError* error);
 bool IsKeyword(const std::string& name);
 bool IsBuiltin(const std::string& name);
 // The built-ins, as the interpreter calls them: folder, memoryblock, tagged,
-// feed, array.
-extern const char* const kBuiltins[5];
+// feed, array, elapsed, typed, tempfile.
+extern const char* const kBuiltins[8];
 
 // Text made safe for a one-line message: control bytes and bytes that are
 // no UTF-8 become \xNN.

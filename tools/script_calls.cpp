@@ -6,8 +6,13 @@
 #include "describe.h"
 #include "help.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iterator>
+#include <sys/file.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace tkzhost {
@@ -218,6 +223,89 @@ Value Interpreter::Impl::CallGlobal(const Node& n, bool needValue) {
     return Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
 }
 
+namespace {
+
+// The built-ins that let an example show what a member does over time or
+// against another holder of a file or of standard input.
+
+double Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (double)t.tv_sec + t.tv_nsec / 1e9;
+}
+double gLastElapsed = Now();  // elapsed() counts from tkzhost's start at first
+
+// elapsed(seconds): whether that long has passed since the last elapsed();
+// each call starts the count again.
+bool Elapsed(double seconds) {
+    double now = Now();
+    bool passed = now - gLastElapsed >= seconds;
+    gLastElapsed = now;
+    return passed;
+}
+
+// typed(text): standard input becomes a pipe holding text whose writing end
+// stays open, as a terminal where text was typed and nothing more: a read
+// past the text waits. The writing end is kept until the next typed().
+int gTypedEnd = -1;
+bool Typed(const std::string& text) {
+    int ends[2];
+    if (pipe(ends) != 0) return false;
+    fcntl(ends[1], F_SETFL, O_NONBLOCK);  // more than the pipe holds fails, never waits
+    bool ok = write(ends[1], text.data(), text.size()) == (ssize_t)text.size() && freopen("/dev/null", "rb", stdin) &&
+              dup2(ends[0], fileno(stdin)) >= 0;
+    close(ends[0]);
+    if (!ok) return close(ends[1]), false;
+    if (gTypedEnd >= 0) close(gTypedEnd);
+    gTypedEnd = ends[1];
+    return true;
+}
+
+// tempfile(lock): a new empty file that tkzhost holds open until it ends,
+// with a flock lock when asked, and removes then. Its path, or "".
+std::vector<std::string> gTempFiles;
+void RemoveTempFiles() {
+    for (const std::string& f : gTempFiles) unlink(f.c_str());
+}
+std::string TempFile(bool lock) {
+    const char* dir = getenv("TMPDIR");
+    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/tkzhost-file-XXXXXX";
+    int fd = mkstemp(&path[0]);
+    if (fd < 0) return "";
+    if (lock && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        unlink(path.c_str());
+        return "";
+    }
+    if (gTempFiles.empty()) atexit(RemoveTempFiles);
+    gTempFiles.push_back(path);
+    return path;  // fd stays open, and with it the lock
+}
+
+// elapsed, tempfile and typed, each with its one argument.
+Value ForExamples(Interpreter::Impl& run, const std::string& l, int col, const Interpreter::Impl::Arg& arg,
+                  bool needValue) {
+    const Value& a = arg.v;
+    if (l == "elapsed") {
+        if (a.kind != Value::Int && a.kind != Value::Double) run.Fail(arg.col, "elapsed takes a number of seconds");
+        return Value::B(Elapsed(a.kind == Value::Int ? a.i : a.d));
+    }
+    if (l == "tempfile") {
+        if (a.kind != Value::Bool) run.Fail(arg.col, "tempfile takes true (locked) or false");
+        std::string path = TempFile(a.b);
+        if (path.empty()) run.Fail(col, std::string("cannot make a temporary file: ") + strerror(errno));
+        return run.Temp(run.host.FolderItem(path));
+    }
+    if (needValue) run.Fail(col, "typed returns no value");
+    run.valueless = true;
+    if (!run.IsString(a) && !(a.kind == Value::Handle && !a.h))
+        run.Fail(arg.col, "typed takes the text standard input holds, left open");
+    if (!Typed(run.host.Bytes(a.h))) run.Fail(col, "cannot make standard input a pipe of that text");
+    return Value();
+}
+
+}  // namespace
+
 Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
     std::vector<Arg> args = Args(n.args);
     std::string l = Lower(n.text);
@@ -273,6 +361,10 @@ Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
         if (!IsString(args[0].v) || !encoding) Fail(n.col, "tagged takes a string and an encoding (0 to &hFFFFFFFF)");
         uint32_t enc = e.kind == Value::Int ? (uint32_t)e.i : (uint32_t)e.l;
         return Temp(host.NewString(host.Bytes(args[0].v.h), enc));
+    }
+    if (l == "elapsed" || l == "tempfile" || l == "typed") {
+        need(1);
+        return ForExamples(*this, l, n.col, args[0], needValue);
     }
     // feed
     need(1);
