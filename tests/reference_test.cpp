@@ -114,8 +114,19 @@ TEST(Reference, EveryExamplePrintsItsOutput) {
 }
 
 // help NAME prints the entry built into tkzhost, help alone the members by
-// group; another plugin's members, which have no entry, show their declaration.
+// group and the shared sections by name, help "words" the entries that
+// mention them; another plugin's members, which have no entry, show their
+// declaration. Entries are set for a terminal: no Markdown marks, prose and
+// tables within 80 columns.
 PLUGIN_TEST(Reference, HelpPrintsTheEntries) {
+    for (const tkzhost::Section& e : tkzhost::BuiltInReference()) {
+        std::istringstream text(tkzhost::Render(e));
+        for (std::string l; std::getline(text, l);)  // code, indented, as it is
+            EXPECT_TRUE(l.rfind("    ", 0) == 0 ||
+                        (l.find_first_of("`|") == std::string::npos && l.find("](") == std::string::npos &&
+                         l.size() - std::count_if(l.begin(), l.end(), [](char c) { return (c & 0xC0) == 0x80; }) <= 80))
+                << e.heading << ": " << l;
+    }
     tkzhost::Interpreter run(s.host);
     std::string out;
     tkzhost::ParseError error;
@@ -126,6 +137,18 @@ PLUGIN_TEST(Reference, HelpPrintsTheEntries) {
     ASSERT_EQ(run.Run("help", &out, &error), tkzhost::Interpreter::Done);
     EXPECT_NE(out.find("  Strings and memory blocks:\n    GetHash32TKZ,"), std::string::npos) << out;
     EXPECT_EQ(out.find("Not in the reference"), std::string::npos) << out;
+    EXPECT_NE(out.find("\n  help layouts    The Mac style-table layout, The Windows style-table layout\n"),
+              std::string::npos);
+    EXPECT_EQ(out.find("  help \"", out.find("The reference's shared sections")), std::string::npos)
+        << "a section without a name";
+    for (auto [asked, shown] :
+         {std::pair<const char*, const char*>{"help \"in use\"", "\n  IsFileDataForkOpenReadWriteTKZ\n    ..."},
+          {"help layouts", "\nThe Windows style-table layout\n------"},
+          {"help ValidateUUIDTKZ", "\n  Mode  Form accepted                           Length\n  ----  ----"}}) {
+        out.clear();
+        ASSERT_EQ(run.Run(asked, &out, &error), tkzhost::Interpreter::Done) << error.message;
+        EXPECT_NE(out.find(shown), std::string::npos) << out;
+    }
     std::string other =
         tkz::Shell(TKZ_BUILD_DIR "/tkzhost " TKZ_BUILD_DIR "/tests/libleaky_plugin.so -e 'help FineTKZ' 2>&1");
     EXPECT_EQ(other, "FineTKZ(x as integer) as integer  (global method)\n");

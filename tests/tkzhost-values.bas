@@ -25,5 +25,6 @@ print r, n
 r = StdinTKZ.ReadString(w)
 r2 = StdinTKZ.ReadString(w)
 print r, w, r2
+REM print "a comment, as BASIC writes one too"
 DelayTKZ(0.01)
 DelayTKZ(0.01, 3)

@@ -3,6 +3,7 @@
 // plugin (completing must change nothing).
 #include "complete.h"
 
+#include "help.h"
 #include "parse.h"
 
 #include <algorithm>
@@ -21,8 +22,70 @@ std::string Callable(const host::MethodDef& m) {
     return d.name + (needs ? "(" : "");
 }
 
-void Methods(std::vector<std::string>& out, const host::MethodDef* table, uint32_t count) {
-    for (uint32_t i = 0; i < count; ++i) out.push_back(Callable(table[i]));
+void Methods(std::vector<std::string>& out, const host::MethodDef* table, uint32_t count, bool bare = false) {
+    for (uint32_t i = 0; i < count; ++i)
+        out.push_back(bare ? host::ParseDecl(table[i].declaration).name : Callable(table[i]));
+}
+
+// After `x.`: the members of the object a variable holds, or the shared
+// methods of a class (with `help`, every member of the class, named bare).
+std::vector<std::string> MembersOf(host::Host& host, const std::map<std::string, host::Value>& vars,
+                                   const std::string& target, bool help) {
+    std::vector<std::string> names;
+    auto var = help ? vars.end() : vars.find(target);
+    host::HostClass* c = nullptr;
+    if (var != vars.end()) {
+        const host::Value& v = var->second;
+        auto it = v.kind == host::Value::Handle && v.h ? host.ledger.find(v.h) : host.ledger.end();
+        if (it != host.ledger.end() && it->second.object && !it->second.released) c = host.ClassOf(v.h);
+    }
+    if (c && c->kind == host::kPluginObject && c->def) {
+        for (uint32_t i = 0; i < c->def->propertyCount; ++i) names.push_back(c->def->properties[i].name);
+        Methods(names, c->def->methods, c->def->methodCount);
+    } else if (c) {
+        for (host::ClassDef* e : host.registry().extensions)
+            if (host::Lower(e->name) == host::Lower(c->name)) Methods(names, e->methods, e->methodCount);
+    } else if (var == vars.end() && !target.empty()) {
+        host::HostClass* cls = host.FindClass(target);
+        const host::ClassDef* d = cls ? cls->def : nullptr;
+        if (d) Methods(names, d->sharedMethods, d->sharedMethodCount, help);
+        for (uint32_t i = 0; d && help && i < d->propertyCount; ++i) names.push_back(d->properties[i].name);
+        if (d && help) Methods(names, d->methods, d->methodCount, true);
+    }
+    return names;
+}
+
+// Whether `head`, the line before the word, is `help ` (then perhaps Class.).
+bool AfterHelp(const std::string& head) {
+    size_t at = head.find_first_not_of(" \t");
+    if (at == std::string::npos ||
+        host::Lower(head.substr(at, 5)) != "help " && host::Lower(head.substr(at, 5)) != "help\t")
+        return false;
+    at = head.find_first_not_of(" \t", at + 5);
+    size_t name = at;
+    while (at < head.size() && NameChar(head[at])) ++at;
+    return name == std::string::npos || (at + 1 == head.size() && head[at] == '.' && at > name);
+}
+
+// What may begin a statement (`start`), or a value inside one (after new,
+// only classes; after help, what help takes).
+std::vector<std::string> Words(host::Host& host, const Interpreter& run, bool start, bool afterNew, bool help) {
+    host::Registry& r = host.registry();
+    std::vector<std::string> names;
+    for (host::ClassDef* c : r.classes) names.push_back(c->name);
+    if (help) {
+        for (host::MethodDef* m : r.methods) Methods(names, m, 1, true);
+        for (host::ClassDef* e : r.extensions) Methods(names, e->methods, e->methodCount, true);
+        for (const std::string& t : HelpTopicNames()) names.push_back(t);
+    } else if (!afterNew) {
+        if (start)
+            for (const char* s : {"print ", "help", "quit", "exit"}) names.push_back(s);
+        for (host::MethodDef* m : r.methods) names.push_back(Callable(*m));
+        for (auto& [name, value] : run.Variables()) names.push_back(name);
+        for (const char* s : kBuiltins) names.push_back(std::string(s) + "(");
+        for (const char* s : {"new ", "true", "false", "nil"}) names.push_back(s);
+    }
+    return names;
 }
 
 }  // namespace
@@ -40,47 +103,21 @@ std::vector<std::string> Completions(host::Host& host, const Interpreter& run, c
     }
     if (quoted || (!typed.empty() && typed[0] >= '0' && typed[0] <= '9')) return {};
 
-    std::map<std::string, host::Value> vars;  // by lower-case name
-    for (auto& [name, value] : run.Variables()) vars[host::Lower(name)] = value;
-    host::Registry& r = host.registry();
+    std::string head = before.substr(0, word);
+    bool help = AfterHelp(head);
     std::vector<std::string> names;
     if (word > 0 && before[word - 1] == '.') {
-        // Members of a variable's object, or shared methods of a class.
+        std::map<std::string, host::Value> vars;  // by lower-case name
+        for (auto& [name, value] : run.Variables()) vars[host::Lower(name)] = value;
         size_t t = word - 1;
         while (t > 0 && NameChar(before[t - 1])) --t;
-        std::string target = host::Lower(before.substr(t, word - 1 - t));
-        auto var = vars.find(target);
-        host::HostClass* c = nullptr;
-        if (var != vars.end()) {
-            const host::Value& v = var->second;
-            auto it = v.kind == host::Value::Handle && v.h ? host.ledger.find(v.h) : host.ledger.end();
-            if (it != host.ledger.end() && it->second.object && !it->second.released) c = host.ClassOf(v.h);
-        }
-        if (c && c->kind == host::kPluginObject && c->def) {
-            for (uint32_t i = 0; i < c->def->propertyCount; ++i) names.push_back(c->def->properties[i].name);
-            Methods(names, c->def->methods, c->def->methodCount);
-        } else if (c) {
-            for (host::ClassDef* e : r.extensions)
-                if (host::Lower(e->name) == host::Lower(c->name)) Methods(names, e->methods, e->methodCount);
-        } else if (var == vars.end() && !target.empty()) {
-            if (host::HostClass* cls = host.FindClass(target); cls && cls->def)
-                Methods(names, cls->def->sharedMethods, cls->def->sharedMethodCount);
-        }
+        names = MembersOf(host, vars, host::Lower(before.substr(t, word - 1 - t)), help);
     } else {
-        std::string head = before.substr(0, word);
-        head.erase(head.find_last_not_of(" \t") + 1);
-        size_t last = head.size();
-        while (last > 0 && NameChar(head[last - 1])) --last;
-        bool afterNew = host::Lower(head.substr(last)) == "new" && head.size() < word;
-        for (host::ClassDef* c : r.classes) names.push_back(c->name);
-        if (!afterNew) {
-            if (head.empty())
-                for (const char* s : {"print ", "help", "quit", "exit"}) names.push_back(s);
-            for (host::MethodDef* m : r.methods) names.push_back(Callable(*m));
-            for (auto& [name, value] : run.Variables()) names.push_back(name);
-            for (const char* s : kBuiltins) names.push_back(std::string(s) + "(");
-            for (const char* s : {"new ", "true", "false", "nil"}) names.push_back(s);
-        }
+        std::string trimmed = head.substr(0, head.find_last_not_of(" \t") + 1);  // npos + 1 is 0
+        size_t last = trimmed.size();
+        while (last > 0 && NameChar(trimmed[last - 1])) --last;
+        bool afterNew = trimmed.size() < head.size() && host::Lower(trimmed.substr(last)) == "new";
+        names = Words(host, run, trimmed.empty(), afterNew, help);
     }
     auto lower = [](const std::string& s) { return host::Lower(s); };
     std::string prefix = lower(typed);

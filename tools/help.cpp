@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
+#include <iterator>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace tkzhost {
 
 using host::Lower;
 
 const char kStatementHelp[] =
-    "Statements, one per line (' starts a comment):\n"
+    "Statements, one per line (' or rem starts a comment):\n"
     "  print VALUE, ...          show values: text with its bytes and encoding,\n"
     "                            objects with every property, memory blocks in hex\n"
     "  NAME = VALUE              keep a value in a variable\n"
@@ -21,8 +25,12 @@ const char kStatementHelp[] =
     "                            arguments); Class.Method(...) a shared method,\n"
     "                            OBJECT.Method(...) an instance or folder-item method\n"
     "  help                      this summary and the plugin's members by group\n"
-    "  help NAME                 what the reference says of a member (or Class.NAME)\n"
+    "  help NAME                 what the reference says of a member (or Class.NAME),\n"
+    "                            or of its shared sections (help layouts)\n"
+    "  help \"WORDS\"              the entries that mention WORDS\n"
     "  quit, exit                end the run here\n"
+    "That is all of BASIC that runs here: no loops, conditions, declarations or\n"
+    "  operators (print takes several values: print a, b).\n"
     "Values: \"text\" (\"\" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,\n"
     "  false, nil, &b\"48 69\" (raw bytes), new Class, variables, calls, members.\n"
     "  Integer parameters and properties take -2147483648 to 2147483647 (&h80000000\n"
@@ -52,16 +60,138 @@ size_t Distance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
+// The width help's text is set to: the terminal's, up to 80 columns.
+size_t Width() {
+    winsize ws{};
+    if (isatty(1) && ioctl(1, TIOCGWINSZ, &ws) == 0 && ws.ws_col >= 40) return std::min<size_t>(ws.ws_col, 80);
+    return 80;
+}
+
+// The words of a text in lower case, a plural's s dropped: "Mac layouts"
+// asks for what "The Mac style-table layout" holds.
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> out;
+    std::string w;
+    for (char c : text + " ") {
+        if (isalnum((unsigned char)c)) {
+            w += (char)tolower((unsigned char)c);
+            continue;
+        }
+        if (w.size() > 3 && w.back() == 's') w.pop_back();
+        if (!w.empty()) out.push_back(w);
+        w.clear();
+    }
+    return out;
+}
+
+// The reference's shared sections: each "## " part with no entry in it (the
+// layouts, the encoding values, ...).
+std::vector<const Section*> Topics() {
+    const std::vector<Section>& ref = BuiltInReference();
+    std::vector<const Section*> out;
+    for (const Section& s : ref) {
+        bool entries = false;
+        for (const Section& o : ref) entries |= o.group == s.group && !o.declarations.empty();
+        if (s.heading == s.group && !entries) out.push_back(&s);
+    }
+    return out;
+}
+
+// The shared sections whose title holds every word of `words`.
+std::vector<const Section*> TopicsFor(const std::string& words) {
+    std::vector<const Section*> out;
+    std::vector<std::string> asked = Words(words);
+    for (const Section* t : Topics()) {
+        std::vector<std::string> title = Words(t->heading);
+        bool all = !asked.empty();
+        for (const std::string& w : asked) all &= std::find(title.begin(), title.end(), w) != title.end();
+        if (all) out.push_back(t);
+    }
+    return out;
+}
+
+// The names `help` gives for the shared sections; any word of a title works.
+const char* const kTopicNames[] = {"examples", "encodings", "layouts", "linux"};
+
+// `help` alone, last: each shared section under the name that shows it.
+std::string TopicList() {
+    std::string out = "\nThe reference's shared sections (help and a word of the title):\n";
+    std::vector<const Section*> shown;
+    for (const char* name : kTopicNames) {
+        std::string titles;
+        for (const Section* t : TopicsFor(name))
+            titles += (titles.empty() ? "" : ", ") + t->heading, shown.push_back(t);
+        if (!titles.empty()) out += "  help " + std::string(name) + std::string(11 - strlen(name), ' ') + titles + "\n";
+    }
+    for (const Section* t : Topics())
+        if (std::find(shown.begin(), shown.end(), t) == shown.end()) out += "  help \"" + t->heading + "\"\n";
+    return out;
+}
+
+// Text on one line, its spaces single.
+std::string Flat(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (!isspace((unsigned char)c)) out += c;
+        else if (!out.empty() && out.back() != ' ') out += ' ';
+    return out;
+}
+
+std::string Folded(std::string s) {
+    for (char& c : s) c = (char)tolower((unsigned char)c);
+    return s;
+}
+
+// Where `words` stand in `text` as whole words, case aside, or npos.
+size_t Mention(const std::string& text, const std::string& words) {
+    std::string folded = Folded(text), asked = Folded(Flat(words));
+    for (size_t at = 0; !asked.empty() && (at = folded.find(asked, at)) != std::string::npos; ++at) {
+        size_t end = at + asked.size();
+        if ((at == 0 || !isalnum((unsigned char)text[at - 1])) &&
+            (end == text.size() || !isalnum((unsigned char)text[end])))
+            return at;
+    }
+    return std::string::npos;
+}
+
+// `help "in use"`: each entry and shared section that mentions the words,
+// with the text from a little before the first place.
+std::string Mentions(host::Host& host, const std::string& words, size_t width) {
+    std::vector<const Section*> sections;
+    for (const Member& m : Members(host))
+        if (const Section* e = EntryFor(BuiltInReference(), m))
+            if (std::find(sections.begin(), sections.end(), e) == sections.end()) sections.push_back(e);
+    for (const Section* t : Topics()) sections.push_back(t);
+    std::string out;
+    for (const Section* s : sections) {
+        std::string text = Flat(Render(*s, 100000));
+        size_t at = Mention(text, words);
+        if (at == std::string::npos) continue;
+        size_t from = at > 24 ? std::min(at, text.find(' ', at - 24) + 1) : 0;
+        size_t end = std::min(text.size(), from + (width > 12 ? width - 12 : 0));
+        while (end < text.size() && ((unsigned char)text[end] & 0xC0) == 0x80) --end;  // a whole character
+        out += "  " + s->heading + "\n    " + (from > 0 ? "..." : "") + text.substr(from, end - from) +
+               (end < text.size() ? "...\n" : "\n");
+    }
+    return out.empty() ? "" : "No member is called \"" + words + "\"; these mention it (help NAME shows one):\n" + out;
+}
+
 }  // namespace
 
 std::string Suggest(const std::string& name, const std::vector<std::string>& names) {
     std::string best;
     size_t bestD = 3;
+    for (const std::string& n : names)  // the plugin's suffix left out
+        if (Lower(n) == Lower(name) + "tkz") return " (did you mean " + n + "?)";
     for (const std::string& n : names) {
         size_t d = Distance(name, n);
         if (d > 0 && d < bestD) bestD = d, best = n;
     }
     return best.empty() ? "" : " (did you mean " + best + "?)";
+}
+
+std::vector<std::string> HelpTopicNames() {
+    return std::vector<std::string>(std::begin(kTopicNames), std::end(kTopicNames));
 }
 
 std::string Summary(host::Host& host) {
@@ -113,28 +243,49 @@ std::string Summary(host::Host& host) {
             out += line + "\n", line.clear();
         }
     }
-    return out;
+    return out + TopicList();
 }
 
-std::string HelpOn(host::Host& host, const std::string& name, std::string* why) {
-    if (IsKeyword(name) || IsBuiltin(name)) return kStatementHelp;
+namespace {
+
+// Every member called `name` (Class.Name, or the last part of it): its entry,
+// or its declaration when the reference has none. Each member's name goes to
+// *names.
+std::string Called(host::Host& host, const std::string& name, size_t width, std::vector<std::string>* names) {
     std::string out;
     std::vector<const Section*> shown;
-    std::vector<std::string> names;
     for (const Member& m : Members(host)) {
         size_t dot = m.heading.rfind('.');
         std::string last = m.heading.substr(dot + 1);  // npos + 1 is 0
-        names.push_back(m.heading);
+        names->push_back(m.heading);
         if (Lower(m.heading) != Lower(name) && Lower(last) != Lower(name)) continue;
         const Section* e = EntryFor(BuiltInReference(), m);
         if (e && std::find(shown.begin(), shown.end(), e) != shown.end()) continue;
         out += out.empty() ? "" : "\n";
-        if (e) shown.push_back(e), out += Render(*e);
+        if (e) shown.push_back(e), out += Render(*e, width);
         else
             out += m.declaration + "  (" + m.kind +
                    (dot == std::string::npos ? "" : " of " + m.heading.substr(0, dot)) + ")\n";
     }
-    if (out.empty()) *why = "the plugin has no member " + name + Suggest(name, names);
+    return out;
+}
+
+}  // namespace
+
+std::string HelpOn(host::Host& host, const std::string& name, std::string* why) {
+    if (IsKeyword(name) || IsBuiltin(name) || !NotRun(name).empty()) return kStatementHelp;
+    size_t width = Width();
+    std::vector<std::string> names;
+    std::string out = Called(host, name, width, &names);
+    for (const Section* t : out.empty() ? TopicsFor(name) : std::vector<const Section*>())
+        out += (out.empty() ? "" : "\n") + Render(*t, width);
+    if (out.empty()) out = Mentions(host, name, width);
+    bool word =
+        !name.empty() &&
+        name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_.") == std::string::npos;
+    if (out.empty())
+        *why = word ? "the plugin has no member " + name + Suggest(name, names)
+                    : "nothing in the reference mentions \"" + name + "\"";
     return out;
 }
 

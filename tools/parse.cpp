@@ -93,70 +93,99 @@ Token Number(const std::string& line, size_t* at) {
     return t;
 }
 
+// ASCII only, under any locale: the language's own words are ASCII, and the
+// parser uses nothing of the host's (host::Lower folds as the C library does).
+std::string Lower(std::string s) {
+    for (char& c : s) c = Low(c);
+    return s;
+}
+
+const char kOneStatement[] =
+    "tkzhost runs one statement per line (print, NAME = VALUE, OBJECT.Property = VALUE, a call, help, quit)";
+const char kNoOperators[] =
+    "tkzhost has no operators (no arithmetic, comparisons or joined strings); print takes several values: "
+    "print a, b";
+
+// "text" ("" for a quote) or &b"48 69" (hexadecimal bytes), from line[*at].
+Token Quoted(const std::string& line, size_t* at) {
+    Token t;
+    t.col = (int)*at + 1;
+    bool bytes = line[*at] == '&';
+    size_t i = *at + (bytes ? 3 : 1);
+    std::string s;
+    for (;; s += line[i++]) {
+        if (i >= line.size()) Fail(t.col, "unterminated string");
+        if (line[i] != '"') continue;
+        if (i + 1 >= line.size() || line[i + 1] != '"') break;
+        ++i;  // "" is one quote
+    }
+    *at = i + 1;
+    t.kind = bytes ? Token::Bytes : Token::String;
+    if (!bytes) return t.text = s, t;
+    int high = -1;
+    for (char h : s) {
+        if (h == ' ' || h == '\t') continue;
+        int v = HexDigit(h);
+        if (v < 0) Fail(t.col, "byte strings hold hexadecimal digits");
+        if (high < 0) high = v;
+        else t.text += (char)(high * 16 + v), high = -1;
+    }
+    if (high >= 0) Fail(t.col, "byte strings hold whole bytes (two digits each)");
+    return t;
+}
+
+// &hFF, from line[*at].
+Token Hex(const std::string& line, size_t* at) {
+    Token t;
+    t.col = (int)*at + 1;
+    size_t j = *at + 2;
+    uint64_t v = 0;
+    int digits = 0;
+    for (; j < line.size() && HexDigit(line[j]) >= 0; ++j, ++digits) {
+        if (v >> 60) Fail(t.col, "number out of range: more than 64 bits");
+        v = v * 16 + (uint64_t)HexDigit(line[j]);
+    }
+    if (digits == 0) Fail(t.col, "&h needs hexadecimal digits");
+    if (j < line.size() && (Alnum(line[j]) || line[j] == '.')) {
+        while (j < line.size() && (Alnum(line[j]) || line[j] == '.')) ++j;
+        Fail(t.col, "malformed number " + line.substr(*at, j - *at));
+    }
+    t.kind = Token::Int;
+    // As BASIC programmers write them: &hFFFFFFFF is the 32-bit pattern -1.
+    t.i = v <= 0xFFFFFFFFull ? (int64_t)(int32_t)(uint32_t)v : (int64_t)v;
+    *at = j;
+    return t;
+}
+
+// A character the language has no use for; BASIC's operators and statement
+// separator say what to write instead.
+[[noreturn]] void Unexpected(const std::string& line, size_t i) {
+    char c = line[i];
+    size_t n = Utf8Length(line, i);
+    std::string shown = n > 1 ? line.substr(i, n) : Escape(std::string(1, c));
+    std::string hint = c && strchr("+*/\\^<>&", c) ? std::string(": ") + kNoOperators
+                       : c == ':'                  ? std::string(": ") + kOneStatement
+                                                   : "";
+    Fail((int)i + 1, "unexpected character '" + shown + "'" + hint);
+}
+
 std::vector<Token> Lex(const std::string& line) {
     std::vector<Token> out;
-    size_t i = 0;
-    while (i < line.size()) {
+    for (size_t i = 0; i < line.size();) {
         char c = line[i];
-        int col = (int)i + 1;
+        bool more = i + 1 < line.size();
+        Token t;
+        t.col = (int)i + 1;
         if (c == ' ' || c == '\t' || c == '\r') {
             ++i;
             continue;
         }
         if (c == '\'') break;  // a comment to the end of the line
-        Token t;
-        t.col = col;
-        bool bytes = c == '&' && i + 2 < line.size() && Low(line[i + 1]) == 'b' && line[i + 2] == '"';
-        if (c == '"' || bytes) {
-            i += bytes ? 3 : 1;
-            std::string s;
-            for (;;) {
-                if (i >= line.size()) Fail(col, "unterminated string");
-                if (line[i] == '"') {
-                    if (i + 1 < line.size() && line[i + 1] == '"') {
-                        s += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                s += line[i++];
-            }
-            if (bytes) {
-                std::string raw;
-                int high = -1;
-                for (char h : s) {
-                    if (h == ' ' || h == '\t') continue;
-                    int v = HexDigit(h);
-                    if (v < 0) Fail(col, "byte strings hold hexadecimal digits");
-                    if (high < 0) high = v;
-                    else raw += (char)(high * 16 + v), high = -1;
-                }
-                if (high >= 0) Fail(col, "byte strings hold whole bytes (two digits each)");
-                s = raw;
-            }
-            t.kind = bytes ? Token::Bytes : Token::String;
-            t.text = s;
-        } else if (c == '&' && i + 1 < line.size() && Low(line[i + 1]) == 'h') {
-            size_t j = i + 2;
-            uint64_t v = 0;
-            int digits = 0;
-            for (; j < line.size() && HexDigit(line[j]) >= 0; ++j) {
-                if (v >> 60) Fail(col, "number out of range: more than 64 bits");
-                v = v * 16 + (uint64_t)HexDigit(line[j]);
-                ++digits;
-            }
-            if (digits == 0) Fail(col, "&h needs hexadecimal digits");
-            if (j < line.size() && (Alnum(line[j]) || line[j] == '.')) {
-                while (j < line.size() && (Alnum(line[j]) || line[j] == '.')) ++j;
-                Fail(col, "malformed number " + line.substr(i, j - i));
-            }
-            t.kind = Token::Int;
-            // As BASIC programmers write them: &hFFFFFFFF is the 32-bit pattern -1.
-            t.i = v <= 0xFFFFFFFFull ? (int64_t)(int32_t)(uint32_t)v : (int64_t)v;
-            i = j;
-        } else if (Digit(c) || (c == '.' && i + 1 < line.size() && Digit(line[i + 1]))) {
+        if (c == '"' || (c == '&' && i + 2 < line.size() && Low(line[i + 1]) == 'b' && line[i + 2] == '"')) {
+            t = Quoted(line, &i);
+        } else if (c == '&' && more && Low(line[i + 1]) == 'h') {
+            t = Hex(line, &i);
+        } else if (Digit(c) || (c == '.' && more && Digit(line[i + 1]))) {
             t = Number(line, &i);
         } else if (Alpha(c)) {
             size_t j = i;
@@ -164,14 +193,13 @@ std::vector<Token> Lex(const std::string& line) {
             t.kind = Token::Ident;
             t.text = line.substr(i, j - i);
             i = j;
-        } else if (strchr("(),.=-", c)) {
+            if (out.empty() && Lower(t.text) == "rem") break;  // BASIC's other comment
+        } else if (c && strchr("(),.=-", c)) {
             t.kind = Token::Punct;
             t.text = std::string(1, c);
             ++i;
         } else {
-            size_t n = Utf8Length(line, i);
-            std::string shown = n > 1 ? line.substr(i, n) : Escape(std::string(1, c));
-            Fail(col, "unexpected character '" + shown + "'");
+            Unexpected(line, i);
         }
         out.push_back(t);
     }
@@ -179,13 +207,6 @@ std::vector<Token> Lex(const std::string& line) {
     end.col = (int)line.size() + 1;
     out.push_back(end);
     return out;
-}
-
-// ASCII only, under any locale: the language's own words are ASCII, and the
-// parser uses nothing of the host's (host::Lower folds as the C library does).
-std::string Lower(std::string s) {
-    for (char& c : s) c = Low(c);
-    return s;
 }
 
 const int kMaxDepth = 64;
@@ -223,6 +244,33 @@ struct Parser {
         }
     }
 
+    // A name, true, false, nil or new Class, its token just taken.
+    Node Word(const Token& t) {
+        Node n;
+        n.col = t.col;
+        std::string l = Lower(t.text);
+        if (l == "true" || l == "false") {
+            n.kind = Node::Bool;
+            n.b = l == "true";
+        } else if (l == "nil") {
+            n.kind = Node::Nil;
+        } else if (l == "new") {
+            if (Peek().kind != Token::Ident) Fail(Peek().col, "new takes a class name");
+            n.kind = Node::New;
+            n.col = Peek().col;
+            n.text = toks[pos++].text;
+        } else if (!NotRun(t.text).empty()) {
+            Fail(t.col, t.text + ": " + NotRun(t.text));
+        } else if (IsKeyword(t.text)) {
+            Fail(t.col, t.text + " is a statement, not a value");
+        } else {
+            n.kind = Node::Name;
+            n.text = t.text;
+            if (Is("(")) n.call = true, n.args = Args();
+        }
+        return n;
+    }
+
     Node Primary() {
         if (++depth > kMaxDepth) Fail(Peek().col, "too deeply nested");
         const Token t = Peek();
@@ -258,27 +306,7 @@ struct Parser {
                     Fail(t.col, "unexpected '" + t.text + "'");
                 }
                 break;
-            case Token::Ident: {
-                std::string l = Lower(t.text);
-                if (l == "true" || l == "false") {
-                    n.kind = Node::Bool;
-                    n.b = l == "true";
-                } else if (l == "nil") {
-                    n.kind = Node::Nil;
-                } else if (l == "new") {
-                    if (Peek().kind != Token::Ident) Fail(Peek().col, "new takes a class name");
-                    n.kind = Node::New;
-                    n.col = Peek().col;
-                    n.text = toks[pos++].text;
-                } else if (IsKeyword(t.text)) {
-                    Fail(t.col, t.text + " is a statement, not a value");
-                } else {
-                    n.kind = Node::Name;
-                    n.text = t.text;
-                    if (Is("(")) n.call = true, n.args = Args();
-                }
-                break;
-            }
+            case Token::Ident: n = Word(t); break;
         }
         --depth;
         return n;
@@ -308,51 +336,75 @@ struct Parser {
         return n;
     }
 
+    void Print(tkzhost::Statement* st) {
+        st->kind = Statement::Print;
+        ++pos;
+        if (Peek().kind != Token::End)
+            for (;;) {
+                st->values.push_back(Expr());
+                if (!Is(",")) break;
+                ++pos;
+            }
+    }
+
+    // help, help NAME, help Class.NAME, help "words"; false for anything else.
+    bool Help(tkzhost::Statement* st) {
+        if (!IsWord("help")) return false;
+        const Token& name = Peek(1);
+        bool dotted = name.kind == Token::Ident && Is(".", 2) && Peek(3).kind == Token::Ident;
+        bool named = name.kind == Token::Ident || name.kind == Token::String;
+        size_t length = name.kind == Token::End ? 1 : dotted ? 4 : 2;
+        if ((name.kind != Token::End && !named) || Peek(length).kind != Token::End) return false;
+        st->kind = Statement::Help;
+        st->nameCol = name.col;
+        if (name.kind != Token::End) st->name = name.text + (dotted ? "." + Peek(3).text : "");
+        pos += length;
+        return true;
+    }
+
+    void Assignment(tkzhost::Statement* st) {
+        Node n = Expr();
+        if (!Is("=")) {
+            st->kind = Statement::Expression;
+            st->values.push_back(std::move(n));
+            return;
+        }
+        int eq = Peek().col;
+        ++pos;
+        if (n.kind == Node::Name && !n.call) {
+            if (IsKeyword(n.text) || IsBuiltin(n.text)) Fail(n.col, n.text + " is a keyword");
+            st->kind = Statement::Assign;
+        } else if (n.kind == Node::Member && !n.call) {
+            st->kind = Statement::SetProperty;
+            st->target = std::move(n.target);
+        } else {
+            Fail(eq, "only variables and properties take a value with =");
+        }
+        st->name = n.text;
+        st->nameCol = n.col;
+        st->values.push_back(Expr());
+    }
+
     void Statement(tkzhost::Statement* st) {
         st->col = Peek().col;
         if (Peek().kind == Token::End) return;
+        if (Peek().kind == Token::Ident && !NotRun(Peek().text).empty())
+            Fail(Peek().col, Peek().text + ": " + NotRun(Peek().text));
         if (IsWord("print") && !Is("=", 1)) {
-            st->kind = Statement::Print;
+            Print(st);
+        } else if ((IsWord("quit") || IsWord("exit")) && Peek(1).kind == Token::End) {
+            st->kind = Statement::Quit;
             ++pos;
-            if (Peek().kind != Token::End)
-                for (;;) {
-                    st->values.push_back(Expr());
-                    if (!Is(",")) break;
-                    ++pos;
-                }
-        } else if (IsWord("help") && Peek(1).kind == Token::Ident &&
-                   (Peek(2).kind == Token::End ||
-                    (Is(".", 2) && Peek(3).kind == Token::Ident && Peek(4).kind == Token::End))) {
-            st->kind = Statement::Help;  // help NAME, help Class.NAME
-            st->nameCol = Peek(1).col;
-            st->name = Peek(1).text + (Is(".", 2) ? "." + Peek(3).text : "");
-            pos += Is(".", 2) ? 4 : 2;
-        } else if ((IsWord("help") || IsWord("quit") || IsWord("exit")) && Peek(1).kind == Token::End) {
-            st->kind = IsWord("help") ? Statement::Help : Statement::Quit;
-            ++pos;
-        } else {
-            Node n = Expr();
-            if (!Is("=")) {
-                st->kind = Statement::Expression;
-                st->values.push_back(std::move(n));
-            } else {
-                int eq = Peek().col;
-                ++pos;
-                if (n.kind == Node::Name && !n.call) {
-                    if (IsKeyword(n.text) || IsBuiltin(n.text)) Fail(n.col, n.text + " is a keyword");
-                    st->kind = Statement::Assign;
-                } else if (n.kind == Node::Member && !n.call) {
-                    st->kind = Statement::SetProperty;
-                    st->target = std::move(n.target);
-                } else {
-                    Fail(eq, "only variables and properties take a value with =");
-                }
-                st->name = n.text;
-                st->nameCol = n.col;
-                st->values.push_back(Expr());
-            }
+        } else if (!Help(st)) {
+            Assignment(st);
         }
-        if (Peek().kind != Token::End) Fail(Peek().col, "unexpected text after the statement");
+        const Token& t = Peek();
+        if (t.kind == Token::End) return;
+        // Binary operators, as BASIC writes them.
+        if ((t.kind == Token::Punct && (t.text == "-" || t.text == "=")) ||
+            (t.kind == Token::Ident && NotRun(t.text) == kNoOperators))
+            Fail(t.col, "unexpected '" + t.text + "': " + kNoOperators);
+        Fail(t.col, "unexpected text after the statement");
     }
 };
 
@@ -372,6 +424,22 @@ bool Parse(const std::string& line, Statement* statement, ParseError* error) {
     }
     *statement = Statement();
     return false;
+}
+
+std::string NotRun(const std::string& word) {
+    // BASIC's words that tkzhost leaves out, by what they are for.
+    static const char* const kLeftOut[][2] = {
+        {" for to step next while wend do loop until continue ", "loops are not part of it"},
+        {" if then else elseif end select case ", "conditions are not part of it"},
+        {" dim redim var const static as ", "variables need no declaration: NAME = VALUE makes one"},
+        {" call ", "a method is called by its name alone: Method(VALUE, ...)"},
+        {" sub function return goto gosub try catch ", "procedures and jumps are not part of it"},
+    };
+    std::string l = " " + Lower(word) + " ";
+    if (std::string(" and or not xor mod ").find(l) != std::string::npos) return kNoOperators;
+    for (auto& [words, why] : kLeftOut)
+        if (strstr(words, l.c_str())) return std::string(kOneStatement) + "; " + why;
+    return "";
 }
 
 bool IsKeyword(const std::string& name) {

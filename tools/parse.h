@@ -9,10 +9,12 @@
 //   r = new StyleDataTKZ                  then r.Red = &hFFFF
 //   r = StdinTKZ.ReadInteger(n)           a bare variable, passed byref
 //   print folder("/tmp/notes.txt").NameExtensionTKZ
-//   help    help GetHash32TKZ    help StdinTKZ.Read    quit    exit
+//   help    help GetHash32TKZ    help StdinTKZ.Read    help "in use"    quit
 //
 // Literals: "text" ("" inside for a quote), 12, -7, &hFF, 2.5, 1e3, true,
-// false, nil, &b"48 69" (raw bytes). ' starts a comment.
+// false, nil, &b"48 69" (raw bytes). ' starts a comment, and so does rem at
+// the start of a line. Nothing else of BASIC is taken: its loops,
+// conditions, declarations and operators get an error that says so.
 #pragma once
 
 #include <cstdint>
@@ -37,7 +39,7 @@ struct Node {
 struct Statement {
     enum Kind { Empty, Print, Assign, SetProperty, Expression, Help, Quit } kind = Empty;
     int col = 1;       // the first token
-    std::string name;  // Assign: the variable; SetProperty: the property; Help: the member, if any
+    std::string name;  // Assign: the variable; SetProperty: the property; Help: what is asked for, if anything
     int nameCol = 1;
     std::unique_ptr<Node> target;  // SetProperty: the object
     std::vector<Node> values;      // Print: every value; Assign, SetProperty, Expression: one
@@ -52,6 +54,9 @@ bool Parse(const std::string& line, Statement* statement, ParseError* error);
 
 // The names the language keeps for itself.
 bool IsKeyword(const std::string& name);
+// For a word of BASIC that tkzhost does not run (for, if, dim, call, and,
+// ...), what it runs instead; "" for any other word.
+std::string NotRun(const std::string& word);
 bool IsBuiltin(const std::string& name);
 // The built-ins, as the interpreter calls them: folder, memoryblock, tagged,
 // feed, array, elapsed, typed, tempfile.

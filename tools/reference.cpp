@@ -3,6 +3,8 @@
 // `help` can never drift from the reference that the test runs.
 #include "reference.h"
 
+#include <algorithm>
+#include <cctype>
 #include <sstream>
 
 __asm__(
@@ -121,36 +123,169 @@ const Section* EntryFor(const std::vector<Section>& sections, const Member& m) {
 }
 
 namespace {
-// Markdown links as their text alone: [SleepTKZ](#sleeptkz) is SleepTKZ.
-std::string Unlinked(std::string line) {
-    for (size_t open = 0; (open = line.find('[', open)) != std::string::npos; ++open) {
-        size_t mid = line.find("](", open), close = mid == std::string::npos ? mid : line.find(')', mid);
-        if (close == std::string::npos) break;
-        line.erase(mid, close + 1 - mid);
-        line.erase(open, 1);
-    }
-    return line;
+
+// Columns a line of UTF-8 takes: one a character.
+size_t Columns(const std::string& s) {
+    size_t n = 0;
+    for (char c : s) n += ((unsigned char)c & 0xC0) != 0x80;
+    return n;
 }
+
+// Markdown as a terminal shows it: links as their text alone
+// ([SleepTKZ](#sleeptkz) is SleepTKZ), no code marks.
+std::string Plain(std::string text) {
+    for (size_t open = 0; (open = text.find('[', open)) != std::string::npos; ++open) {
+        size_t mid = text.find("](", open), close = mid == std::string::npos ? mid : text.find(')', mid);
+        if (close == std::string::npos) break;
+        text.erase(mid, close + 1 - mid);
+        text.erase(open, 1);
+    }
+    text.erase(std::remove(text.begin(), text.end(), '`'), text.end());
+    return text;
+}
+
+// Words in lines of at most `width` columns; a longer word stands alone.
+std::vector<std::string> Wrap(const std::string& text, size_t width) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream words(text);
+    for (std::string w; words >> w;) {
+        if (!line.empty() && Columns(line) + 1 + Columns(w) > width) lines.push_back(line), line.clear();
+        line += (line.empty() ? "" : " ") + w;
+    }
+    if (!line.empty() || lines.empty()) lines.push_back(line);
+    return lines;
+}
+
+std::string Padded(const std::string& s, size_t width) {
+    return s + std::string(width > Columns(s) ? width - Columns(s) : 0, ' ');
+}
+
+// A paragraph or a list item (- or 1.) joined from its lines and wrapped
+// again, an item's later lines under its first word.
+void Flow(std::string& out, const std::string& text, size_t width) {
+    size_t mark = text.rfind("- ", 0) == 0 ? 2 : text.find(". ") == 1 && isdigit((unsigned char)text[0]) ? 3 : 0;
+    std::vector<std::string> lines = Wrap(Plain(text.substr(mark)), width > mark + 20 ? width - mark : 20);
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += (i == 0 ? text.substr(0, mark) : std::string(mark, ' ')) + lines[i] + "\n";
+}
+
+// | a | b | as its cells, plain; a | inside code marks is text.
+std::vector<std::string> Cells(const std::string& row) {
+    std::vector<std::string> cells;
+    std::string cell;
+    bool code = false;
+    for (size_t i = 1; i < row.size(); ++i) {
+        code ^= row[i] == '`';
+        if (row[i] != '|' || code) {
+            cell += row[i];
+            continue;
+        }
+        size_t from = cell.find_first_not_of(' '), to = cell.find_last_not_of(' ');
+        cells.push_back(Plain(from == std::string::npos ? "" : cell.substr(from, to + 1 - from)));
+        cell.clear();
+    }
+    return cells;
+}
+
+// Each row as lines of "Heading: text", for a table too wide for columns.
+void Records(std::string& out, const std::vector<std::vector<std::string>>& rows, size_t width) {
+    for (size_t r = 1; r < rows.size(); ++r) {
+        for (size_t c = 0; c < rows[r].size(); ++c) {
+            std::string field;
+            if (!rows[r][c].empty()) Flow(field, "- " + rows[0][c] + ": " + rows[r][c], width);
+            // The record's later fields stand under its first.
+            for (size_t at = 0, nl; c > 0 && (nl = field.find('\n', at)) + 1 < field.size(); at = nl + 1)
+                field.insert(nl + 1, "  ");
+            out += c == 0 || field.empty() ? field : "  " + field.substr(2);
+        }
+        out += r + 1 < rows.size() ? "\n" : "";
+    }
+}
+
+// A Markdown table in aligned columns under a ruled heading row, the
+// columns with the most room to give wrapped until the table fits `width`.
+void Table(std::string& out, const std::vector<std::string>& lines, size_t width) {
+    std::vector<std::vector<std::string>> rows;
+    size_t n = 0;
+    for (const std::string& l : lines)
+        if (l.find_first_not_of("|-: ") != std::string::npos)
+            rows.push_back(Cells(l)), n = std::max(n, rows.back().size());
+    std::vector<size_t> w(n), least(n);
+    for (auto& row : rows) {
+        row.resize(n);
+        for (size_t c = 0; c < n; ++c) {
+            w[c] = std::max(w[c], Columns(row[c]));
+            for (const std::string& word : Wrap(row[c], 1)) least[c] = std::max(least[c], Columns(word));
+        }
+    }
+    size_t room = width > 2 * n ? width - 2 * n : 0, used = 0;
+    for (size_t c : w) used += c;
+    for (size_t widest = 0; used > room; --w[widest], --used) {
+        for (size_t c = 0; c < n; ++c)
+            if (w[c] - least[c] > w[widest] - least[widest]) widest = c;
+        if (w[widest] == least[widest]) return Records(out, rows, width);
+    }
+    for (size_t r = 0; r < rows.size(); ++r) {
+        std::vector<std::vector<std::string>> cells;
+        size_t height = 1;
+        for (size_t c = 0; c < n; ++c)
+            cells.push_back(Wrap(rows[r][c], w[c])), height = std::max(height, cells[c].size());
+        for (size_t k = 0; k < height; ++k) {
+            std::string line = " ";
+            for (size_t c = 0; c < n; ++c) line += " " + Padded(k < cells[c].size() ? cells[c][k] : "", w[c]) + " ";
+            out += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+        }
+        std::string rule = " ";
+        for (size_t c = 0; r == 0 && c < n; ++c) rule += " " + std::string(w[c], '-') + " ";
+        out += r == 0 ? rule.substr(0, rule.size() - 1) + "\n" : "";
+    }
+}
+
 }  // namespace
 
-std::string Render(const Section& entry) {
+// Fenced blocks as indented text, under "Example:" and "Output:" for the
+// examples; Markdown's indented lines as they are.
+std::string Render(const Section& entry, size_t width) {
     std::string out;
     // A class member's declaration names its class: StdinTKZ.Flush.
     size_t dot = entry.heading.find('.');
     std::string owner = dot == std::string::npos ? "" : entry.heading.substr(0, dot + 1);
     for (const std::string& d : entry.declarations) out += owner + d + "\n";
+    if (entry.declarations.empty()) out += entry.heading + "\n" + std::string(Columns(entry.heading), '-') + "\n";
     out += "\n";
     std::istringstream in(entry.body);
+    std::string text;  // the paragraph or table so far
+    std::vector<std::string> table;
+    auto flush = [&] {
+        if (!text.empty()) Flow(out, text, width - 1), text.clear();
+        if (!table.empty()) Table(out, table, width - 1), table.clear();
+    };
     bool code = false;
     for (std::string l; std::getline(in, l);) {
         if (StartsWith(l, "```")) {
+            flush();
             std::string tag = l.substr(3);
             code = !code;
             if (code && (tag == "basic" || tag == "output")) out += tag == "basic" ? "Example:\n" : "Output:\n";
-            continue;
+        } else if (code || StartsWith(l, "    ")) {
+            flush();
+            out += (code && !l.empty() ? "    " : "") + l + "\n";
+        } else if (StartsWith(l, "|")) {
+            if (!text.empty()) flush();
+            table.push_back(l);
+        } else if (l.find_first_not_of(' ') == std::string::npos) {
+            flush();
+            out += "\n";
+        } else if (StartsWith(l, "- ") || (l.size() > 2 && isdigit((unsigned char)l[0]) && l[1] == '.')) {
+            flush();
+            text = l;
+        } else {
+            if (!table.empty()) flush();
+            text += (text.empty() ? "" : " ") + l.substr(l.find_first_not_of(' '));
         }
-        out += code ? "    " + l + "\n" : Unlinked(l) + "\n";
     }
+    flush();
     while (out.size() > 1 && out.compare(out.size() - 2, 2, "\n\n") == 0) out.pop_back();
     return out;
 }

@@ -59,7 +59,9 @@ std::vector<Member> Members(host::Host& host);
 // The entry of `sections` that documents `m`, or nullptr.
 const Section* EntryFor(const std::vector<Section>& sections, const Member& m);
 
-// An entry as `help` prints it: declarations, text, examples.
-std::string Render(const Section& entry);
+// An entry as `help` prints it on a terminal `width` columns wide:
+// declarations (or a section's title), text, tables and examples, without
+// Markdown's marks.
+std::string Render(const Section& entry, size_t width = 80);
 
 }  // namespace tkzhost

@@ -105,15 +105,34 @@ Value Interpreter::Impl::EvalAny(const Node& n, bool needValue, bool* isColor) {
     // A shared method: Class.Method, unless a variable has the class's name.
     const Node& t = *n.target;
     host::HostClass* cls = t.kind == Node::Name && !t.call && !IsVar(t.text) ? host.FindClass(t.text) : nullptr;
-    if (cls && cls->def) {
-        std::vector<const host::MethodDef*> candidates;
-        AddNamed(candidates, cls->def->sharedMethods, cls->def->sharedMethodCount, n.text);
-        if (candidates.empty()) Fail(n.col, cls->name + " has no shared method " + n.text);
-        Value r = Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
-        *isColor = resultColor;
-        return r;
+    if (cls && cls->def) return Shared(n, cls, needValue, isColor);
+    return MemberOf(n, needValue, isColor);
+}
+
+Value Interpreter::Impl::Shared(const Node& n, host::HostClass* cls, bool needValue, bool* isColor) {
+    const host::ClassDef& def = *cls->def;
+    std::vector<const host::MethodDef*> candidates;
+    AddNamed(candidates, def.sharedMethods, def.sharedMethodCount, n.text);
+    if (candidates.empty()) {
+        // A member of the class's objects, asked of the class.
+        std::vector<std::string> names;
+        bool instance = false;
+        for (uint32_t i = 0; i < def.propertyCount; ++i) instance |= Lower(def.properties[i].name) == Lower(n.text);
+        for (uint32_t i = 0; i < def.methodCount; ++i) instance |= Lower(NameOf(def.methods[i])) == Lower(n.text);
+        for (uint32_t i = 0; i < def.sharedMethodCount; ++i) names.push_back(NameOf(def.sharedMethods[i]));
+        std::string what = cls->name + " has no shared method " + n.text;
+        if (instance)
+            Fail(n.col, what + ": " + n.text + " belongs to a " + cls->name + " object (o = new " + cls->name +
+                            ", then o." + n.text + (n.call ? "(...))" : ")"));
+        Fail(n.col, what + Suggest(n.text, names));
     }
-    Value target = Eval(t);
+    Value r = Invoke(candidates, n.args, n.text, n.col, nullptr, needValue);
+    *isColor = resultColor;
+    return r;
+}
+
+Value Interpreter::Impl::MemberOf(const Node& n, bool needValue, bool* isColor) {
+    Value target = Eval(*n.target);
     col = n.col;
     if (!IsObject(target)) Fail(n.col, "only objects have members (" + n.text + ")");
     host::HostClass* c = host.ClassOf(target.h);
@@ -204,6 +223,10 @@ Interpreter::~Interpreter() { Clear(); }
 Interpreter::Outcome Interpreter::Run(const std::string& line, std::string* out, ParseError* error) {
     Statement st;
     if (!Parse(line, &st, error)) return Failed;
+    return Run(st, out, error);
+}
+
+Interpreter::Outcome Interpreter::Run(const Statement& st, std::string* out, ParseError* error) {
     impl_->col = st.col;
     std::string message;
     try {

@@ -25,6 +25,8 @@ class Interpreter {
     // out of range, allocations that fail and whatever the emulated host
     // refuses included. Variables survive a failed line.
     Outcome Run(const std::string& line, std::string* out, ParseError* error);
+    // The same for a statement parsed before.
+    Outcome Run(const Statement& statement, std::string* out, ParseError* error);
     // Gives back every reference the script holds.
     void Clear();
     // Called with the column of each call into the plugin, just before it.

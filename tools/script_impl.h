@@ -45,6 +45,8 @@ struct Interpreter::Impl {
     [[noreturn]] void UnknownVariable(const Node& n);
     host::Value Eval(const Node& n, bool needValue = true);
     host::Value EvalAny(const Node& n, bool needValue, bool* isColor);
+    host::Value Shared(const Node& n, host::HostClass* cls, bool needValue, bool* isColor);  // Class.Method
+    host::Value MemberOf(const Node& n, bool needValue, bool* isColor);                      // object.Member
     void SetProperty(const Statement& st);
     Outcome Execute(const Statement& st, std::string* out);
     void DropTemps();
