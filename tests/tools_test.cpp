@@ -76,6 +76,8 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
          "must be a string, not 1 (GetHash32TKZ(s as string) as integer)\n"},
         {plugin + TKZ_SOURCE_DIR "/examples/tour.bas > /dev/full", 1,
          "tkzhost: cannot write standard output: No space left on device\n"},
+        {"--help > /dev/full", 1, "tkzhost: cannot write standard output: No space left on device\n"},
+        {"--list " + plugin + "> /dev/full", 1, "tkzhost: cannot write standard output: No space left on device\n"},
     };
     for (auto& [args, status, message] : rows) {
         Result r = Tool(args);
@@ -83,6 +85,12 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
         EXPECT_NE(r.out.find(message), std::string::npos) << args << "\n" << r.out;
         EXPECT_EQ(Count(r.out, "tkzhost: "), 1) << r.out;
     }
+    // Nothing runs before a mistake anywhere; the line is shown, tabs as
+    // spaces, with a caret under the place.
+    std::ofstream(dir + "/late.bas") << "print 1\nprint 2\n\tprint GetHash32TKZ(\"\xC3\xA9\"\n";
+    EXPECT_EQ(Tool(plugin + "-e 'print 0' " + dir + "/late.bas -e 'print (2'").out,
+              "tkzhost: " + dir + "/late.bas:3:25: expected ')'\n          print GetHash32TKZ(\"\xC3\xA9\"\n" +
+                  std::string(32, ' ') + "^\n");
 }
 
 // ---- the statement language ---------------------------------------------------------
@@ -138,7 +146,7 @@ TEST(Tkzhost, ReportsThePluginsFaults) {
         {"-e 'print FineTKZ(1)'", 0, {"2\n"}},
         {"-e 'x = LeakTKZ' -e 'print x'", 3, {"\"returned\"", "leaked: string", "\"forgotten\""}},
         {"-e 's = \"mine\"' -e 'OverReleaseTKZ(s)'", 3, {"used after release"}},
-        {"-e 'x = LeakTKZ' -e 'print 1 2'", 1, {"unexpected text", "leaked: string"}},  // 1 wins over 3
+        {"-e 'x = LeakTKZ' -e 'print zz'", 1, {"unknown variable zz", "leaked: string"}},  // 1 wins over 3
         {"-e 'print FineTKZ(1)' -e '  CrashTKZ'",
          128 + SIGSEGV,
          {"2\ntkzhost: (-e 2):1:3: the plugin crashed: SIGSEGV (segmentation fault)\n"}},
@@ -314,9 +322,11 @@ struct Terminal {
     std::string screen;
     size_t asked = 0;
     Terminal(const std::string& home, const char* locale, const std::vector<std::string>& args) {
-        pid = forkpty(&master, nullptr, nullptr, nullptr);
+        winsize size{24, 80, 0, 0};
+        pid = forkpty(&master, nullptr, nullptr, &size);
         if (pid != 0) return;
         for (auto [name, value] : {std::pair<const char*, std::string>{"TERM", "xterm"},
+                                   {"PAGER", "sed 's/^/paged: /'"},
                                    {"HOME", home},
                                    {"XDG_STATE_HOME", home + "/state"},
                                    {"LC_ALL", locale}})
@@ -375,9 +385,11 @@ TEST(Tkzhost, ThePromptOnATerminal) {
         {"PLUGIN alone opens the prompt",
          false,
          {},
-         {{"help\r", 1}, {"quit\r", 0}},
+         {{"help\r", 1}, {"help FSRefTKZ\r", 1}, {"quit\r", 0}},
          {"tkzhost " TKZ_VERSION " with " TKZ_PLUGIN " (89 members): help lists them, quit or Ctrl-D leaves.\r\n",
-          "Statements, one per line", "The plugin's members (help NAME for one):"}},
+          "paged: Statements, one per line",
+          "paged: The plugin's members (help NAME for one):", "\nFSRefTKZ as memoryblock\r\n"},
+         {"paged: FSRefTKZ"}},
         {"Home and End, Alt+key, Alt+Enter, Ctrl-W, Ctrl-K",
          false,
          {},
@@ -411,19 +423,25 @@ TEST(Tkzhost, ThePromptOnATerminal) {
           {"pri\t1\r", 1},
           {"s = new StyleDataT\t\r", 1},
           {"s.TextL\t\r", 1},
-          {"s.Te\t\t\x15", 1}},
-         {"4915\r\n", "1\r\n", "0\r\n",
-          "\r\nText        TextColor   TextHeight  TextLength  TextOffset  TextSize\r\n"}},
+          {"s.Te\t\t\x15", 1},
+          {"help GetHash3\t\r", 1}},
+         {"4915\r\n", "1\r\n", "0\r\n", "\r\nText        TextColor   TextHeight  TextLength  TextOffset  TextSize\r\n",
+          "paged: GetHash32TKZ(s as string) as integer\r\n"}},
         {"history, in one session", false, {}, {{"print 41\r", 1}}, {"41\r\n"}},
-        {"history, in the next (Up, Ctrl-R)",
+        {"history, in the next (Up, Ctrl-R; Ctrl-C ends a search, not the session)",
          true,
          {},
          {{"\x1b[A\r", 1},
           {"print 5\r", 1},
           {"\x12"
            "41\r",
-           1}},
-         {"41\r\n", "5\r\n", "41\r\n"}},
+           1},
+          {"\x12"
+           "4",
+           0},
+          {"\x03", 1},
+          {"print 8\r", 1}},
+         {"41\r\n", "5\r\n", "41\r\n", "^C\r\n", "8\r\n"}},
         {"a bare expression prints its value; errors and output without a line end",
          false,
          {},

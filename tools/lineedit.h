@@ -39,7 +39,9 @@ class LineEditor {
     enum Result { Line, Interrupted, End };
     // One line without its end: Interrupted when a signal (Ctrl-C) came
     // while the line was edited, End at the end of the input (Ctrl-D on an
-    // empty line).
+    // empty line). libedit ends a history search (Ctrl-R) that a signal
+    // interrupts as at the end of the input: the caller's own flag for the
+    // signal tells the two apart.
     Result Read(const std::string& prompt, std::string* line);
 
   private:

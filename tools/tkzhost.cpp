@@ -23,7 +23,9 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -39,6 +41,7 @@ int Version(const Args&);
 int Reference(const Args&);
 int List(const Args&);
 int Stress(const Args&);
+int Emit(const std::string& text);
 
 // Options that make the whole run: the first argument.
 struct Mode {
@@ -73,10 +76,13 @@ const char* const kOptions[][2] = {
      "runs a script file, one statement per line; a first line\n"
      "starting with #! is skipped, so scripts can be made executable"},
     {"-",
-     "runs standard input; on a terminal, the prompt: line\n"
-     "editing, Tab completion, history kept between sessions, a\n"
-     "bare expression prints its value, and neither an error nor\n"
-     "Ctrl-C ends the session"},
+     "runs standard input line by line, as it is read: a\n"
+     "program may write each line once it has read what the\n"
+     "one before printed; on a terminal, the prompt: line\n"
+     "editing, Tab completion, history kept between sessions,\n"
+     "a bare expression prints its value, help longer than the\n"
+     "screen goes through $PAGER (less -FRX), and neither an\n"
+     "error nor Ctrl-C ends the session"},
 };
 
 const char* const kExitCodes[][2] = {
@@ -153,11 +159,15 @@ int Help(const Args&) {
         out += Indented(row, 1, w);
     }
     out +=
-        "\nThe first statement that fails ends the run with one line on standard error,\n"
-        "FILE:LINE:COLUMN: message. While the statements come from standard input or\n"
-        "the prompt, the plugin's standard input is empty until feed() gives it one;\n"
-        "otherwise it is tkzhost's own. Ctrl-C interrupts the call running where\n"
-        "the call allows it (a delay returns early) and ends the statement.\n\n"
+        "\nEvery -e STATEMENT and SCRIPT is read and parsed before any of them runs, so\n"
+        "a mistake in any of them stops the run before anything has run; standard\n"
+        "input runs line by line, and stops at a mistake after the lines before it.\n"
+        "The first statement that fails ends the run with FILE:LINE:COLUMN: message\n"
+        "on standard error, then the line and a caret under the place.\n\n"
+        "While the statements come from standard input or the prompt, the plugin's\n"
+        "standard input is empty until feed() gives it one; otherwise it is\n"
+        "tkzhost's own. Ctrl-C interrupts the call running where the call allows it\n"
+        "(a delay returns early) and ends the statement.\n\n"
         "The plugin runs under the character-type locale of the environment\n"
         "(LC_ALL, LC_CTYPE, LANG; C and POSIX mean C.UTF-8, which treats bytes as C\n"
         "does); numbers keep the C locale's form. The prompt's history is kept in\n"
@@ -166,8 +176,7 @@ int Help(const Args&) {
     out += "\nExamples (in the build folder):\n";
     out += kExamples;
     out += "\nExit status:\n" + Indented(kExitCodes, std::size(kExitCodes), 9);
-    std::fputs(out.c_str(), stdout);
-    return 0;
+    return Emit(out);
 }
 
 int Version(const Args&) {
@@ -180,8 +189,7 @@ int Inventory(const Args& rest, const char* mode, host::Inventory format) {
     if (rest.size() != 1) return UsageError(std::string(mode) + " takes one PLUGIN");
     host::Host host;
     if (!LoadPlugin(host, rest[0])) return 1;
-    std::cout << host::DescribeRegistry(host, format);
-    return 0;
+    return Emit(host::DescribeRegistry(host, format));
 }
 int List(const Args& rest) { return Inventory(rest, "--list", host::Inventory::Listing); }
 int Reference(const Args& rest) { return Inventory(rest, "--reference", host::Inventory::Markdown); }
@@ -216,8 +224,9 @@ void CatchInterrupts() {
 
 // 0 while standard output takes what is written to it; else 1, having said
 // why (once), except for a closed pipe, which ends the run quietly as
-// SIGPIPE would (`| head`).
-int OutputStatus() {
+// SIGPIPE would (`| head`). `earlier`: the error of a write just made, for
+// what failed there and left nothing to flush.
+int OutputStatus(int earlier = 0) {
     errno = 0;
     std::cout.flush();
     std::fflush(stdout);
@@ -228,12 +237,78 @@ int OutputStatus() {
         std::fflush(stdout);
     }
     if (!std::ferror(stdout) && std::cout.good()) return 0;
-    int e = errno;  // 0 when what failed was written before, by the plugin
+    int e = errno ? errno : earlier;  // 0 when what failed was written before, by the plugin
     if (e != EPIPE)
         std::fprintf(stderr, "tkzhost: cannot write standard output%s%s\n", e ? ": " : "", e ? strerror(e) : "");
     clearerr(stdout);
     std::cout.clear();
     return 1;
+}
+
+// Writes `text` to standard output, flushed: OutputStatus.
+int Emit(const std::string& text) {
+    errno = 0;
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    return OutputStatus(std::ferror(stdout) ? errno : 0);
+}
+
+// help's text on a terminal: longer than the screen, it goes through $PAGER
+// (less -FRX when unset; set empty, or on a dumb terminal, no pager), as
+// other interactive helps do. Ctrl-C is the pager's meanwhile.
+int Page(const std::string& text) {
+    winsize ws{};
+    const char *pager = getenv("PAGER"), *term = getenv("TERM");
+    std::string command = pager ? pager : "less -FRX";
+    if (!isatty(1) || ioctl(1, TIOCGWINSZ, &ws) != 0 || ws.ws_row == 0 || command.empty() || !term ||
+        strcmp(term, "dumb") == 0)
+        return Emit(text);
+    size_t lines = 0, columns = 0, width = ws.ws_col ? ws.ws_col : 80;
+    for (char c : text)
+        if (c == '\n') lines += 1 + (columns > 0 ? (columns - 1) / width : 0), columns = 0;
+        else columns += ((unsigned char)c & 0xC0) != 0x80;
+    int fds[2];
+    if (lines < ws.ws_row || std::fflush(stdout) != 0 || pipe2(fds, O_CLOEXEC) != 0) return Emit(text);
+    struct sigaction ignore {
+    }, interrupt, broken;
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGINT, &ignore, &interrupt);
+    sigaction(SIGPIPE, &ignore, &broken);  // the pager may quit before it has read all
+    pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGINT, SIG_DFL);
+        signal(SIGPIPE, SIG_DFL);
+        if (dup2(fds[0], 0) == 0) execl("/bin/sh", "sh", "-c", command.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[0]);
+    for (size_t done = 0; pid > 0 && done < text.size();) {
+        ssize_t n = write(fds[1], text.data() + done, text.size() - done);
+        if (n < 0 && errno != EINTR) break;
+        done += n > 0 ? (size_t)n : 0;
+    }
+    close(fds[1]);
+    int status = 0;
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    sigaction(SIGINT, &interrupt, nullptr);
+    sigaction(SIGPIPE, &broken, nullptr);
+    // A pager that is not there: the text as it is.
+    return pid < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 127) ? Emit(text) : 0;
+}
+
+// A statement's line with a caret under column `col` (a byte's): tabs as
+// spaces to the next multiple of 8, bytes that are no text as \xNN.
+std::string Pointed(const std::string& line, int col) {
+    std::string shown, under;
+    for (size_t i = 0, n; i < line.size(); i += n) {
+        for (n = 1; i + n < line.size() && ((unsigned char)line[i + n] & 0xC0) == 0x80;) ++n;  // a character
+        std::string piece =
+            line[i] == '\t' ? std::string(8 - shown.size() % 8, ' ') : tkzhost::Escape(line.substr(i, n));
+        size_t width = 0;
+        for (char c : piece) width += ((unsigned char)c & 0xC0) != 0x80;
+        if ((int)i + 1 < col) under += std::string(width, ' ');
+        shown += piece;
+    }
+    return "  " + shown + "\n  " + under + "^";
 }
 
 // The script's lines, read from a descriptor of its own 4 KiB at a time:
@@ -279,25 +354,67 @@ class Runner {
     }
     ~Runner() { run_.Clear(); }
 
-    // 0, or the exit status that ends the run.
-    int RunItem(const Item& item, int index, int scriptFd) {
-        if (item.kind == Item::Statement) {
-            std::string text = item.text + "\n";
+    // Every -e statement and script file is read and parsed before any of
+    // them runs; standard input runs line by line, as it comes. 0, or the
+    // exit status that ends the run.
+    int RunAll(const std::vector<Item>& items, int scriptFd) {
+        std::vector<Step> steps;
+        int status = Prepare(items, &steps);
+        for (size_t i = 0; status == 0 && !quit && i < steps.size(); ++i)
+            status = steps[i].fromStdin ? Stream(scriptFd) : Execute(steps[i]);
+        return status;
+    }
+
+    bool quit = false;
+    std::string banner;  // said when the prompt opens
+
+  private:
+    // A line to run, parsed; or where standard input runs.
+    struct Step {
+        std::string source;  // as messages name it: a file, (-e 2), (stdin)
+        int n = 0;
+        std::string text;
+        tkzhost::Statement st;
+        bool fromStdin = false;
+    };
+
+    // 0, or the status of the first statement that does not parse, having said why.
+    int Prepare(const std::vector<Item>& items, std::vector<Step>* steps) {
+        int statements = 0;
+        for (const Item& item : items) {
+            if (item.kind == Item::Stdin) {
+                steps->push_back(Step{});
+                steps->back().fromStdin = true;
+                continue;
+            }
+            bool file = item.kind == Item::File;
+            std::string source = file ? tkzhost::Escape(item.text) : "(-e " + std::to_string(++statements) + ")";
+            std::string text = item.text;
+            if (file)
+                if (int s = ReadScript(item.text, source, &text)) return s;
+            text += "\n";
             int n = 0;
-            for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos; at = nl + 1)
-                if (int s = Line("(-e " + std::to_string(index) + ")", ++n, text.substr(at, nl - at))) return s;
-            return 0;
+            for (size_t at = 0, nl; (nl = text.find('\n', at)) != std::string::npos && at < text.size(); at = nl + 1) {
+                Step step{source, ++n, text.substr(at, nl - at)};
+                if (!step.text.empty() && step.text.back() == '\r') step.text.pop_back();
+                if (file && n == 1 && step.text.rfind("#!", 0) == 0) continue;
+                tkzhost::ParseError error;
+                if (!tkzhost::Parse(step.text, &step.st, &error)) return Report(step, error);
+                steps->push_back(std::move(step));
+            }
         }
-        if (item.kind == Item::Stdin) return Stream(scriptFd);
-        const std::string name = tkzhost::Escape(item.text);
+        return 0;
+    }
+
+    // The script file at `path` into *text, checked to be text throughout.
+    int ReadScript(const std::string& path, const std::string& name, std::string* text) {
         struct stat st;
-        if (stat(item.text.c_str(), &st) != 0) return Fail(name + ": " + strerror(errno));
+        if (stat(path.c_str(), &st) != 0) return Fail(name + ": " + strerror(errno));
         if (S_ISDIR(st.st_mode)) return Fail(name + " is a folder, not a script");
-        std::ifstream f(item.text, std::ios::binary);
+        std::ifstream f(path, std::ios::binary);
         std::string all((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
         if (!f.good() && !f.eof()) return Fail(name + ": cannot read it");
         if (all.rfind(kBom, 0) == 0) all.erase(0, 3);
-        // The whole file is checked before any of it runs.
         size_t bad = tkzhost::FirstNonText(all);
         if (bad != std::string::npos) {
             size_t start = all.rfind('\n', bad) + 1;  // npos + 1 is 0
@@ -305,17 +422,10 @@ class Runner {
             return Fail(name + ":" + std::to_string(line) + ":" + std::to_string(bad - start + 1) +
                         ": not a text script: byte " + tkzhost::Escape(all.substr(bad, 1)));
         }
-        all += "\n";
-        int n = 0;
-        for (size_t at = 0, nl; (nl = all.find('\n', at)) != std::string::npos && at < all.size(); at = nl + 1)
-            if (int s = Line(name, ++n, all.substr(at, nl - at))) return s;
+        *text = all;
         return 0;
     }
 
-    bool quit = false;
-    std::string banner;  // said when the prompt opens
-
-  private:
     int Stream(int fd) {
         std::string line;
         if (isatty(fd) && isatty(1)) return Prompt(fd);
@@ -344,8 +454,10 @@ class Runner {
         for (int n = 1; !quit;) {
             gInterrupted = 0;
             tkzhost::LineEditor::Result r = editor.Read("tkz> ", &line);
-            if (r == tkzhost::LineEditor::End) break;
-            if (r == tkzhost::LineEditor::Interrupted || gInterrupted) {
+            // libedit ends a history search (Ctrl-R) that Ctrl-C interrupts as
+            // if at the end of the input: the flag tells them apart.
+            if (r == tkzhost::LineEditor::End && !gInterrupted) break;
+            if (r != tkzhost::LineEditor::Line || gInterrupted) {
                 std::cout << "^C\n";  // the line is dropped
                 continue;
             }
@@ -363,22 +475,36 @@ class Runner {
         return status;
     }
 
-    // Runs one line of a source; 0 to go on, else the status that ends the run.
-    int Line(const std::string& source, int n, std::string text, bool interactive = false) {
-        if (quit) return 0;
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        if (n == 1 && text.rfind("#!", 0) == 0 && source.rfind("(-e", 0) != 0) return 0;
-        where_ = source + ":" + std::to_string(n);
+    // A statement's error: where, why, and the line with a caret under the place.
+    int Report(const Step& step, const tkzhost::ParseError& error) {
+        std::string where = step.source + ":" + std::to_string(step.n) + ":" + std::to_string(error.col);
+        return Fail(where + ": " + error.message +
+                    (error.message == "interrupted" ? "" : "\n" + Pointed(step.text, error.col)));
+    }
+
+    // Runs a line of standard input or the prompt; 0 to go on, else the status that ends the run.
+    int Line(const std::string& source, int n, const std::string& text, bool interactive = false) {
+        Step step{source, n, text};
+        if (!step.text.empty() && step.text.back() == '\r') step.text.pop_back();
+        if (quit || (n == 1 && step.text.rfind("#!", 0) == 0)) return 0;
+        tkzhost::ParseError error;
+        if (tkzhost::Parse(step.text, &step.st, &error)) return Execute(step, interactive);
+        Report(step, error);
+        return interactive ? 0 : 1;
+    }
+
+    int Execute(const Step& step, bool interactive = false) {
+        where_ = step.source + ":" + std::to_string(step.n);
         if (gInterrupted && !interactive) return Fail(where_ + ": interrupted", 130);
         tkzhost::CrashPlace(where_ + ":1");
         std::string out;
         tkzhost::ParseError error;
-        tkzhost::Interpreter::Outcome o = run_.Run(text, &out, &error);
-        std::cout << out;
-        if (int s = OutputStatus()) return s;  // what the plugin wrote through stdio too, before the next line
+        tkzhost::Interpreter::Outcome o = run_.Run(step.st, &out, &error);
+        // What the plugin wrote through stdio too, before the next line.
+        if (int s = step.st.kind == tkzhost::Statement::Help ? Page(out) : Emit(out)) return s;
         quit = o == tkzhost::Interpreter::Quit;
         if (o != tkzhost::Interpreter::Failed) return 0;
-        Fail(where_ + ":" + std::to_string(error.col) + ": " + error.message);
+        Report(step, error);
         return interactive ? 0 : gInterrupted ? 130 : 1;
     }
 
@@ -439,11 +565,7 @@ int Run(const Args& args) {
     {
         Runner runner(host);
         runner.banner = Banner(host, args[0]);
-        int statements = 0;
-        for (const Item& item : items) {
-            status = runner.RunItem(item, item.kind == Item::Statement ? ++statements : 0, scriptFd);
-            if (status != 0 || runner.quit) break;
-        }
+        status = runner.RunAll(items, scriptFd);
     }
     std::fflush(stdout);
 
