@@ -133,6 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pid_t pid = fork();
     if (pid == 0) {
         close(trace[0]);
+        alarm(10);  // a call that waits for ever ends the child (status 14), not the run
         FuzzedDataProvider in(data, size);
         Child(in, trace[1]);
         _exit(0);
