@@ -38,7 +38,9 @@ const char kStatementHelp[] =
     "  &hFFFFFFFF. A bare variable passed to a byref parameter receives the value.\n"
     "Built-ins: folder(path), memoryblock(size or bytes), tagged(text, encoding),\n"
     "  array(objects or integers), feed(text): what the plugin's standard input\n"
-    "  holds from then on.\n"
+    "  holds from then on, typed(text): the same, left open as at a terminal,\n"
+    "  elapsed(seconds): true once that long has passed since the last elapsed,\n"
+    "  tempfile(lock): a new file held open (and flock-locked when lock is true).\n"
     "At the prompt, a bare expression prints its value and Tab completes names.\n";
 
 namespace {
