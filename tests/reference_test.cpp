@@ -2,8 +2,8 @@
 // registers and for nothing else, an example in every entry, and every
 // example (the README's too) printing exactly its output block through
 // tkzhost; `help` prints the entries.
-#include "reference.h"
-#include "script.h"
+#include "help/help.h"
+#include "language/language.h"
 #include "support.h"
 
 #include <fstream>
@@ -128,6 +128,7 @@ PLUGIN_TEST(Reference, HelpPrintsTheEntries) {
                 << e.heading << ": " << l;
     }
     tkzhost::Interpreter run(s.host);
+    run.help = tkzhost::Help;
     std::string out;
     tkzhost::ParseError error;
     ASSERT_EQ(run.Run("help GetHash32TKZ", &out, &error), tkzhost::Interpreter::Done) << error.message;

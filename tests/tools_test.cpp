@@ -1,8 +1,8 @@
 // tkzhost as a newcomer runs it: the listing of what the plugin registers,
 // statements and scripts, the errors, the prompt on a terminal, and its
 // statement parser fed mutated statements.
-#include "parse.h"
-#include "script.h"
+#include "help/help.h"
+#include "language/language.h"
 #include "support.h"
 
 #include <chrono>
@@ -127,6 +127,7 @@ PLUGIN_TEST(Tkzhost, ErrorsNameThePlace) {
     EXPECT_GE(Errors().size(), 30u);
     for (auto& [statement, message] : Errors()) {
         tkzhost::Interpreter run(s.host);
+        run.help = tkzhost::Help;
         std::istringstream text(statement);
         std::string out, got, line;
         for (int n = 1; got.empty() && std::getline(text, line); ++n) {

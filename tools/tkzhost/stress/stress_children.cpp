@@ -1,8 +1,8 @@
 // Each call in a child of its own (stress_children.h).
 #include "stress_children.h"
 
-#include "crash.h"
-#include "parse.h"
+#include "../crash/crash.h"
+#include "../language/language.h"
 
 #include <csignal>
 #include <map>

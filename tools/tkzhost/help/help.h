@@ -1,3 +1,44 @@
+// What tkzhost says to help (help.cpp), from the reference of the plugin's
+// members built into it (reference.cpp).
+#pragma once
+
+#include "host.h"
+
+#include <string>
+#include <vector>
+
+namespace tkzhost {
+
+// What tkzhost says to help: the statement forms, `help` and `help NAME`
+// (from the reference built into it, reference.h), and the nearest name to
+// one misspelt.
+
+// The statement forms: what `help` and `tkzhost --help` print first.
+extern const char kStatementHelp[];
+
+// `help`: the statement forms, then every member the plugin registered
+// under the group of its entry in the reference (members without one last):
+// the global ones together, each class on lines of its own with its members;
+// then the reference's shared sections.
+std::string Summary(host::Host& host);
+
+// The names `help` gives the reference's shared sections: examples,
+// encodings, layouts, ...
+std::vector<std::string> HelpTopicNames();
+
+// `help NAME`: every member called NAME (Class.Name or the last part of it),
+// its entry, or its declaration when the reference has none; else the
+// shared sections whose title holds every word of NAME (help layouts); else
+// the entries and sections that mention NAME, a word or several. The
+// statement forms for a statement, a built-in or a word of BASIC. "" when
+// none of these is found, and *why says so. Set for the terminal's width, up
+// to 80 columns.
+std::string HelpOn(host::Host& host, const std::string& name, std::string* why);
+
+// What the statement `help NAME` prints: Summary for no name, else HelpOn;
+// the interpreter's help (language.h).
+std::string Help(host::Host& host, const std::string& name, std::string* why);
+
 // The reference of a plugin's members, docs/reference.md, as tkzhost reads
 // it: its entries, their examples, and which registered member each entry
 // documents. `help NAME` prints entries from the copy built into tkzhost;
@@ -15,14 +56,6 @@
 // class's name for the class itself (declared "class Name"); a property is
 // declared "Name as Type". An example is a ```basic block followed at once
 // by an ```output block: what tkzhost writes to standard output.
-#pragma once
-
-#include "host.h"
-
-#include <string>
-#include <vector>
-
-namespace tkzhost {
 
 struct Example {
     std::string code, output;

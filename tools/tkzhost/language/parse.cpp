@@ -3,7 +3,7 @@
 // "99999999999999999999" are errors, not 1.2 or an abort) and a
 // recursive-descent parser with a depth limit, so that no line can exhaust
 // the stack.
-#include "parse.h"
+#include "language.h"
 
 #include <cerrno>
 #include <cmath>

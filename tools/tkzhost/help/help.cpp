@@ -1,8 +1,7 @@
 // The statement forms, help and suggestions (help.h).
 #include "help.h"
 
-#include "parse.h"
-#include "reference.h"
+#include "../language/language.h"
 
 #include <algorithm>
 #include <cctype>
@@ -44,23 +43,6 @@ const char kStatementHelp[] =
     "At the prompt, a bare expression prints its value and Tab completes names.\n";
 
 namespace {
-
-// How many bytes must be added, dropped or changed (case aside) to make a
-// into b.
-size_t Distance(const std::string& a, const std::string& b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t prev = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            size_t cur = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, prev + (tolower(a[i - 1]) != tolower(b[j - 1]))});
-            prev = cur;
-        }
-    }
-    return row[b.size()];
-}
 
 // The width help's text is set to: the terminal's, up to 80 columns.
 size_t Width() {
@@ -180,18 +162,6 @@ std::string Mentions(host::Host& host, const std::string& words, size_t width) {
 
 }  // namespace
 
-std::string Suggest(const std::string& name, const std::vector<std::string>& names) {
-    std::string best;
-    size_t bestD = 3;
-    for (const std::string& n : names)  // the plugin's suffix left out
-        if (Lower(n) == Lower(name) + "tkz") return " (did you mean " + n + "?)";
-    for (const std::string& n : names) {
-        size_t d = Distance(name, n);
-        if (d > 0 && d < bestD) bestD = d, best = n;
-    }
-    return best.empty() ? "" : " (did you mean " + best + "?)";
-}
-
 std::vector<std::string> HelpTopicNames() {
     return std::vector<std::string>(std::begin(kTopicNames), std::end(kTopicNames));
 }
@@ -289,6 +259,10 @@ std::string HelpOn(host::Host& host, const std::string& name, std::string* why) 
         *why = word ? "the plugin has no member " + name + Suggest(name, names)
                     : "nothing in the reference mentions \"" + name + "\"";
     return out;
+}
+
+std::string Help(host::Host& host, const std::string& name, std::string* why) {
+    return name.empty() ? Summary(host) : HelpOn(host, name, why);
 }
 
 }  // namespace tkzhost

@@ -3,10 +3,8 @@
 // shows values (describe.h). Every handle a statement produces is given
 // back at the end of the statement unless a variable keeps it, so the leak
 // report at the end of a run speaks only of the plugin's references.
-#include "script.h"
+#include "language.h"
 
-#include "describe.h"
-#include "help.h"
 #include "script_impl.h"
 
 namespace tkzhost {
@@ -180,7 +178,7 @@ Interpreter::Outcome Interpreter::Impl::Execute(const Statement& st, std::string
     switch (st.kind) {
         case Statement::Empty: break;
         case Statement::Help: {
-            std::string why, text = st.name.empty() ? Summary(host) : HelpOn(host, st.name, &why);
+            std::string why = "no help here", text = owner.help ? owner.help(host, st.name, &why) : "";
             if (text.empty()) Fail(st.nameCol, why);
             *out += text;
             break;

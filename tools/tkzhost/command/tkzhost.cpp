@@ -4,14 +4,12 @@
 // the plugin leaked or released too often. `tkzhost --help` says it all;
 // kModes, kOptions and kExitCodes below are what it prints, so a new option
 // is a row in them.
-#include "complete.h"
-#include "crash.h"
-#include "help.h"
+#include "../prompt/prompt.h"
+#include "../crash/crash.h"
+#include "../help/help.h"
 #include "host.h"
-#include "lineedit.h"
-#include "parse.h"
-#include "script.h"
-#include "stress.h"
+#include "../language/language.h"
+#include "../stress/stress.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -351,6 +349,7 @@ class Runner {
     explicit Runner(host::Host& host) : host_(host), run_(host) {
         run_.beforeCall = [this](int column) { tkzhost::CrashPlace(where_ + ":" + std::to_string(column)); };
         run_.interrupted = &gInterrupted;
+        run_.help = tkzhost::Help;
     }
     ~Runner() { run_.Clear(); }
 

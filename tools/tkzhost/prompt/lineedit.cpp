@@ -2,7 +2,7 @@
 // and the redraw of lines wider than the terminal; this file binds the keys,
 // completes names, keeps the history in a file and starts each prompt on a
 // fresh line.
-#include "lineedit.h"
+#include "prompt.h"
 
 #include <algorithm>
 #include <cerrno>

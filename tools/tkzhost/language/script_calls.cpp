@@ -3,8 +3,7 @@
 // through slots, and the built-ins (script_impl.h).
 #include "script_impl.h"
 
-#include "describe.h"
-#include "help.h"
+#include "language.h"
 
 #include <cerrno>
 #include <cstdlib>

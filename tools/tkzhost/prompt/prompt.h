@@ -1,12 +1,8 @@
-// tkzhost's prompt on a terminal, edited with libedit in its emacs keymap
-// (~/.editrc is read after tkzhost's own bindings, as other libedit programs
-// do). tkzhost adds what that keymap lacks or gets wrong for the terminals
-// people use: Home and End in every form terminals send them, Ctrl and Alt
-// with the arrows, Ctrl-W deleting the word before the cursor, Alt+Enter as
-// Enter, and Tab completing names through the Completer. Keys typed or
-// pasted ahead are kept for the lines that follow, and each prompt starts on
-// a fresh line even when the output before it did not end in one.
+// tkzhost's prompt on a terminal: line editing (lineedit.cpp) and Tab
+// completion (complete.cpp).
 #pragma once
+
+#include "../language/language.h"
 
 #include <cstdio>
 #include <functional>
@@ -17,6 +13,15 @@ typedef struct editline EditLine;
 typedef struct history History;
 
 namespace tkzhost {
+
+// tkzhost's prompt on a terminal, edited with libedit in its emacs keymap
+// (~/.editrc is read after tkzhost's own bindings, as other libedit programs
+// do). tkzhost adds what that keymap lacks or gets wrong for the terminals
+// people use: Home and End in every form terminals send them, Ctrl and Alt
+// with the arrows, Ctrl-W deleting the word before the cursor, Alt+Enter as
+// Enter, and Tab completing names through the Completer. Keys typed or
+// pasted ahead are kept for the lines that follow, and each prompt starts on
+// a fresh line even when the output before it did not end in one.
 
 class LineEditor {
   public:
@@ -61,5 +66,13 @@ class LineEditor {
 // Where the prompt's history is kept: $XDG_STATE_HOME/tkzhost/history, by
 // default ~/.local/state/tkzhost/history; "" without a home.
 std::string HistoryPath();
+
+// Tab completion at the prompt (complete.cpp).
+
+// The names that may complete the word that ends `before` at the prompt
+// (statements, methods, classes, variables, built-ins, and after `x.` the
+// members of x's class), and in *start where that word begins.
+std::vector<std::string> Completions(host::Host& host, const Interpreter& run, const std::string& before,
+                                     size_t* start);
 
 }  // namespace tkzhost

@@ -3,7 +3,7 @@
 // expect file with the report in stress_report.h.
 #include "stress.h"
 
-#include "parse.h"
+#include "../language/language.h"
 #include "stress_report.h"
 
 #include <chrono>

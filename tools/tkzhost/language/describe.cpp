@@ -1,5 +1,5 @@
 // How a value is shown (describe.h).
-#include "describe.h"
+#include "language.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,10 +1,10 @@
 // Tab completion at the prompt: the names the statement language knows at
 // the cursor, from the registry and the variables, without calling the
 // plugin (completing must change nothing).
-#include "complete.h"
+#include "prompt.h"
 
-#include "help.h"
-#include "parse.h"
+#include "../help/help.h"
+#include "../language/language.h"
 
 #include <algorithm>
 #include <map>

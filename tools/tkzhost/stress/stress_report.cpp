@@ -1,7 +1,7 @@
 // The expect file and the report (stress_report.h).
 #include "stress_report.h"
 
-#include "parse.h"
+#include "../language/language.h"
 
 #include <cstdio>
 #include <fstream>

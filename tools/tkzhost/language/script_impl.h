@@ -4,7 +4,7 @@
 // members, fitting the arguments to their declared types, and the built-ins.
 #pragma once
 
-#include "script.h"
+#include "language.h"
 
 #include <map>
 #include <set>

@@ -1,7 +1,7 @@
 // Reading docs/reference.md (reference.h), and the copy of it built into
 // tkzhost: the assembler includes the file as it stands at build time, so
 // `help` can never drift from the reference that the test runs.
-#include "reference.h"
+#include "help.h"
 
 #include <algorithm>
 #include <cctype>
