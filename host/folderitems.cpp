@@ -59,6 +59,8 @@ Value FolderItemProperty(Host& host, void* item, const std::string& lowerName) {
         std::string s = p->synthetic ? (n == "name" ? p->name : p->displayName) : BaseName(p->path);
         // The root folder has no display name, so display paths read /home/x.
         if (!p->synthetic && n == "displayname" && p->path == "/") s = "";
+        // A host whose empty strings are nil hands these names over as nil.
+        if (s.empty() && host.config().nilEmptyNames) return Value::H(nullptr);
         return Value::H(host.NewString(s, kUTF8));
     }
     if (n == "parent") {

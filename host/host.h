@@ -40,6 +40,7 @@ struct Config {
     std::map<std::string, int> failAfter;         // entry point -> successful calls allowed
     bool reallyFree = false;                      // free released records (benchmarks)
     bool logCalls = false;                        // keep Host::calls, the calls in order
+    bool nilEmptyNames = false;                   // folder items hand an empty (display) name as nil
 };
 
 // A value crossing the boundary, by the declared type.
