@@ -235,9 +235,8 @@ class Host {
 // boolean, anything else a handle: Classify).
 Value CallWords(void* fn, const std::vector<uint32_t>& words, const std::string& result);
 
-// What a plugin registered: a readable listing (tkzhost --list), or the same
-// as Markdown tables (tkzhost --reference) (inventory.cpp).
-enum class Inventory { Listing, Markdown };
-std::string DescribeRegistry(Host& host, Inventory format = Inventory::Listing);
+// What a plugin registered, as a readable listing: tkzhost --list and help
+// (inventory.cpp).
+std::string DescribeRegistry(Host& host);
 
 }  // namespace host

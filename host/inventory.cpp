@@ -1,4 +1,4 @@
-// What a plugin registered, as a readable listing or as Markdown tables.
+// What a plugin registered, as a readable listing (tkzhost --list).
 #include "host.h"
 
 #include <cstring>
@@ -8,17 +8,15 @@ namespace host {
 
 namespace {
 
-// The two renderings of the inventory differ only in these texts; {name}
-// and the like are filled in by Fill.
+// The listing's lines; {name} and the like are filled in by Fill.
 struct InventoryStyle {
-    const char *globals, *global, *extensions, *extension, *extensionMethod;
+    const char *globals, *global, *extensions, *extensionMethod;
     const char *classes, *cls, *property, *method, *sharedMethod, *destructor;
 };
 const InventoryStyle kListing = {
     "global methods ({count}):\n",
     "  {n}. {decl}\n",
     "extension methods ({count}):\n",
-    "",
     "  {name}.{decl}\n",
     "classes ({count}):\n",
     "  {name}  data {size} bytes\n",
@@ -26,19 +24,6 @@ const InventoryStyle kListing = {
     "    method {decl}\n",
     "    shared method {decl}\n",
     "    destructor\n",
-};
-const InventoryStyle kMarkdown = {
-    "| # | Global method |\n|---|---|\n",
-    "| {n} | `{decl}` |\n",
-    "",
-    "\n| Extension method of {name} |\n|---|\n",
-    "| `{decl}` |\n",
-    "",
-    "\n| {name} | Type | Access |\n|---|---|---|\n",
-    "| property `{name}` | {type} | {access} |\n",
-    "| method `{decl}` | | |\n",
-    "| shared method `{decl}` | | |\n",
-    "| destructor | | |\n",
 };
 
 std::string Fill(const char* text, const std::map<std::string, std::string>& fields) {
@@ -58,8 +43,8 @@ std::string Fill(const char* text, const std::map<std::string, std::string>& fie
 
 }  // namespace
 
-std::string DescribeRegistry(Host& host, Inventory format) {
-    const InventoryStyle& st = format == Inventory::Markdown ? kMarkdown : kListing;
+std::string DescribeRegistry(Host& host) {
+    const InventoryStyle& st = kListing;
     Registry& r = host.registry();
     std::string out = Fill(st.globals, {{"count", std::to_string(r.methods.size())}});
     for (size_t i = 0; i < r.methods.size(); ++i)
@@ -68,7 +53,6 @@ std::string DescribeRegistry(Host& host, Inventory format) {
     for (ClassDef* e : r.extensions) ext += e->methodCount;
     out += Fill(st.extensions, {{"count", std::to_string(ext)}});
     for (ClassDef* e : r.extensions) {
-        out += Fill(st.extension, {{"name", e->name}});
         for (uint32_t i = 0; i < e->methodCount; ++i)
             out += Fill(st.extensionMethod, {{"name", e->name}, {"decl", e->methods[i].declaration}});
     }

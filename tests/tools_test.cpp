@@ -65,7 +65,6 @@ TEST(Tkzhost, RefusesWhatItCannotRun) {
         {"--frobnicate", 2, "tkzhost: unknown option --frobnicate\n"},
         {plugin + "-x", 2, "tkzhost: unknown option -x\n"},
         {plugin + "-e", 2, "tkzhost: -e needs a statement\n"},
-        {"--reference", 2, "tkzhost: --reference takes one PLUGIN\n"},
         {plugin + dir, 1, "is a folder, not a script\n"},
         {plugin + dir + "/none.bas", 1, "none.bas: No such file or directory\n"},
         {plugin + dir + "/nul.bas", 1, "nul.bas:2:2: not a text script: byte \\x00\n"},

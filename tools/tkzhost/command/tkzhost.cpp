@@ -1,6 +1,6 @@
 // tkzhost: loads a plugin of this interface into the emulated host, shows
 // what it registered, and runs statements against it (parse.h), at a prompt
-// on a terminal (lineedit.h). At the end of a run it reports every reference
+// on a terminal (prompt.h). At the end of a run it reports every reference
 // the plugin leaked or released too often. `tkzhost --help` says it all;
 // kModes, kOptions and kExitCodes below are what it prints, so a new option
 // is a row in them.
@@ -36,7 +36,6 @@ const char kVersion[] = "tkzhost " TKZ_VERSION " (plugin interface version 9)\n"
 
 int Help(const Args&);
 int Version(const Args&);
-int Reference(const Args&);
 int List(const Args&);
 int Stress(const Args&);
 int Emit(const std::string& text);
@@ -51,7 +50,6 @@ struct Mode {
 };
 const Mode kModes[] = {
     {"--list", nullptr, "tkzhost --list PLUGIN", "what PLUGIN registers (also part of help)", List},
-    {"--reference", nullptr, "tkzhost --reference PLUGIN", "what PLUGIN registers, as Markdown tables", Reference},
     {"--stress", nullptr, "tkzhost --stress PLUGIN [--expect FILE] [--all]",
      "calls every member PLUGIN registers with boundary\n"
      "values of its declared types, each call in a child of\n"
@@ -182,15 +180,13 @@ int Version(const Args&) {
     return 0;
 }
 
-// What PLUGIN registers, as --list or --reference shows it.
-int Inventory(const Args& rest, const char* mode, host::Inventory format) {
-    if (rest.size() != 1) return UsageError(std::string(mode) + " takes one PLUGIN");
+// What PLUGIN registers.
+int List(const Args& rest) {
+    if (rest.size() != 1) return UsageError("--list takes one PLUGIN");
     host::Host host;
     if (!LoadPlugin(host, rest[0])) return 1;
-    return Emit(host::DescribeRegistry(host, format));
+    return Emit(host::DescribeRegistry(host));
 }
-int List(const Args& rest) { return Inventory(rest, "--list", host::Inventory::Listing); }
-int Reference(const Args& rest) { return Inventory(rest, "--reference", host::Inventory::Markdown); }
 int Stress(const Args& rest) { return tkzhost::Stress(rest, {UsageError, LoadPlugin}); }
 
 // Ctrl-C. The handler is installed without SA_RESTART, so that the call
