@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The loading policies (tools/policy.cpp). The build's tkz.so must meet the
+# The loading policies (tools/policy/policy.cpp). The build's tkz.so must meet the
 # plugin's, and an executable within the tool's limits (policy_tool.c) the
 # tool's. What breaks them must be refused with each fault named: a library
 # planted with every fault the policy knows (policy_planted.c), under both

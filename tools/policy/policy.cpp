@@ -9,12 +9,10 @@
 //                              (tkz.so.debug beside a stripped tkz.so)
 //   tkzpolicy --tool FILE      the policy of the tkzhost the release ships
 // Exit 0 when FILE meets the policy, 1 when not.
-#include <elf.h>
+#include "elfreader.h"
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -73,57 +71,15 @@ const char kToolchainFiniArray[] = "__do_global_dtors_aux";  // DT_FINI_ARRAY
 // i386) would turn on executable stacks in the whole host process; newer C
 // libraries refuse to load such a library at all.
 
-// ---- reading the file ------------------------------------------------------
+// ---- reading the file: the host's bounds-checked reader (elfreader.h) --------------
 
-struct Elf {
-    std::string bytes;
-    const Elf32_Ehdr* header() const { return reinterpret_cast<const Elf32_Ehdr*>(bytes.data()); }
-    template <class T>
-    const T* at(size_t offset, size_t count = 1) const {
-        return offset + count * sizeof(T) <= bytes.size() ? reinterpret_cast<const T*>(bytes.data() + offset) : nullptr;
-    }
-    std::vector<Elf32_Shdr> sections() const {
-        const Elf32_Shdr* s = at<Elf32_Shdr>(header()->e_shoff, header()->e_shnum);
-        return s ? std::vector<Elf32_Shdr>(s, s + header()->e_shnum) : std::vector<Elf32_Shdr>();
-    }
-    std::vector<Elf32_Phdr> segments() const {
-        const Elf32_Phdr* p = at<Elf32_Phdr>(header()->e_phoff, header()->e_phnum);
-        return p ? std::vector<Elf32_Phdr>(p, p + header()->e_phnum) : std::vector<Elf32_Phdr>();
-    }
-    std::string text(const Elf32_Shdr& strtab, Elf32_Word offset) const {
-        size_t at = strtab.sh_offset + offset;
-        return at < bytes.size() ? std::string(bytes.c_str() + at) : "?";
-    }
-    // The file offset of a load address.
-    const Elf32_Addr* word(Elf32_Addr addr) const {
-        for (const Elf32_Shdr& s : sections())
-            if (s.sh_type != SHT_NOBITS && s.sh_addr && addr >= s.sh_addr && addr + 4 <= s.sh_addr + s.sh_size)
-                return at<Elf32_Addr>(s.sh_offset + (addr - s.sh_addr));
-        return nullptr;
-    }
-};
-
-bool Load(const std::string& path, Elf& elf) {
-    std::ifstream in(path, std::ios::binary);
-    elf.bytes.assign(std::istreambuf_iterator<char>(in), {});
-    const Elf32_Ehdr* h = elf.bytes.size() >= sizeof(Elf32_Ehdr) ? elf.header() : nullptr;
-    return h && std::memcmp(h->e_ident, ELFMAG, SELFMAG) == 0 && h->e_ident[EI_CLASS] == ELFCLASS32 &&
-           h->e_ident[EI_DATA] == ELFDATA2LSB && h->e_machine == EM_386;
-}
-
-// Every section of one type (a file may hold several of SHT_REL).
-std::vector<Elf32_Shdr> SectionsOf(const Elf& elf, Elf32_Word type) {
-    std::vector<Elf32_Shdr> out;
-    for (const Elf32_Shdr& s : elf.sections())
-        if (s.sh_type == type) out.push_back(s);
-    return out;
-}
+using host::Elf;
 
 // Symbol names by address, from a symbol table of type `type`.
 std::map<Elf32_Addr, std::string> Functions(const Elf& elf, Elf32_Word type) {
     std::map<Elf32_Addr, std::string> out;
     std::vector<Elf32_Shdr> all = elf.sections();
-    for (const Elf32_Shdr& s : SectionsOf(elf, type)) {
+    for (const Elf32_Shdr& s : elf.sectionsOf(type)) {
         const Elf32_Sym* sym = elf.at<Elf32_Sym>(s.sh_offset, s.sh_size / sizeof(Elf32_Sym));
         for (size_t i = 0; sym && s.sh_link < all.size() && i < s.sh_size / sizeof(Elf32_Sym); ++i)
             if (ELF32_ST_TYPE(sym[i].st_info) == STT_FUNC && sym[i].st_value)
@@ -165,7 +121,7 @@ struct Dynamic {
 };
 
 bool ReadDynamic(const Elf& elf, Dynamic& out) {
-    std::vector<Elf32_Shdr> all = elf.sections(), dyn = SectionsOf(elf, SHT_DYNAMIC);
+    std::vector<Elf32_Shdr> all = elf.sections(), dyn = elf.sectionsOf(SHT_DYNAMIC);
     if (dyn.empty() || dyn[0].sh_link >= all.size()) return false;
     size_t count = dyn[0].sh_size / sizeof(Elf32_Dyn);
     const Elf32_Dyn* d = elf.at<Elf32_Dyn>(dyn[0].sh_offset, count);
@@ -223,7 +179,7 @@ void CheckInitialisers(const Elf& elf, const Elf& symbols, const Dynamic& dyn, R
     // i386 relocates these tables in place (REL): an entry holds its target,
     // or 0 and a symbol relocation.
     std::map<Elf32_Addr, std::string> relocated;
-    for (const Elf32_Shdr& s : SectionsOf(elf, SHT_REL)) {
+    for (const Elf32_Shdr& s : elf.sectionsOf(SHT_REL)) {
         const Elf32_Rel* rel = elf.at<Elf32_Rel>(s.sh_offset, s.sh_size / sizeof(Elf32_Rel));
         const Elf32_Shdr* syms = s.sh_link < all.size() ? &all[s.sh_link] : nullptr;
         for (size_t i = 0; rel && syms && i < s.sh_size / sizeof(Elf32_Rel); ++i) {
@@ -263,7 +219,7 @@ void CheckStack(const Elf& elf, Report& r) {
 // The versions the file needs, by index, and the symbols that ask for each.
 void ReadVersions(const Elf& elf, std::map<Elf32_Half, std::string>& versions,
                   std::map<std::string, std::string>& users) {
-    std::vector<Elf32_Shdr> all = elf.sections(), vn = SectionsOf(elf, SHT_GNU_verneed);
+    std::vector<Elf32_Shdr> all = elf.sections(), vn = elf.sectionsOf(SHT_GNU_verneed);
     for (size_t off = vn.empty() ? 0 : vn[0].sh_offset; !vn.empty() && off;) {
         const Elf32_Verneed* need = elf.at<Elf32_Verneed>(off);
         if (!need || vn[0].sh_link >= all.size()) break;
@@ -275,7 +231,7 @@ void ReadVersions(const Elf& elf, std::map<Elf32_Half, std::string>& versions,
         }
         off = need->vn_next ? off + need->vn_next : 0;
     }
-    std::vector<Elf32_Shdr> ds = SectionsOf(elf, SHT_DYNSYM), vs = SectionsOf(elf, SHT_GNU_versym);
+    std::vector<Elf32_Shdr> ds = elf.sectionsOf(SHT_DYNSYM), vs = elf.sectionsOf(SHT_GNU_versym);
     if (ds.empty() || vs.empty() || ds[0].sh_link >= all.size()) return;
     size_t n = ds[0].sh_size / sizeof(Elf32_Sym);
     const Elf32_Sym* sym = elf.at<Elf32_Sym>(ds[0].sh_offset, n);
@@ -348,7 +304,7 @@ int main(int argc, char** argv) {
     int count = argc - 1 - tool;
     Elf elf, symbols;
     for (int i = 0; i < count; ++i)
-        if (!Load(files[i], i == 0 ? elf : symbols)) {
+        if (!host::LoadElf(files[i], i == 0 ? elf : symbols)) {
             std::printf("tkzpolicy: %s: not a readable i386 ELF file\n", files[i]);
             return 2;
         }
