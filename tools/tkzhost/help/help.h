@@ -62,13 +62,24 @@ struct Example {
     int line = 0;  // of the ```basic line
 };
 
+// A paragraph or list item of an entry's prose (tables and code aside): the
+// promises it makes, and the evidence for them that its last line names in
+// an HTML comment, which neither a Markdown viewer nor `help` shows:
+// <!-- shown --> for the entry's example, <!-- test: Suite.Name --> for a
+// test, both joined by "; " when it takes both.
+struct Promise {
+    std::string text, mark;  // mark: the comment's content, "" for none
+    int line = 0;            // of its first line
+};
+
 // A part of the reference, from one heading to the next.
 struct Section {
     std::string heading;                    // without the #s
     std::string group;                      // the "## " part it stands in
     std::vector<std::string> declarations;  // none: not an entry
-    std::string body;                       // what follows the declarations
+    std::string body;                       // what follows the declarations, marks dropped
     std::vector<Example> examples;
+    std::vector<Promise> promises;
     int line = 0;
 };
 

@@ -29,6 +29,41 @@ bool IsDeclaration(const std::string& line) {
     return line.size() > 2 && line.front() == '`' && line.back() == '`' && line.find('`', 1) == line.size() - 1;
 }
 
+// Takes the marks out of a line of prose; their contents, joined by "; ",
+// go to *mark.
+std::string TakeMarks(std::string line, std::string* mark) {
+    for (size_t open; (open = line.find("<!--")) != std::string::npos;) {
+        size_t close = line.find("-->", open);
+        close = close == std::string::npos ? line.size() : close + 3;
+        std::string inner = line.substr(open + 4, close - open - 7);
+        size_t from = inner.find_first_not_of(' '), to = inner.find_last_not_of(' ');
+        if (from != std::string::npos) *mark += (mark->empty() ? "" : "; ") + inner.substr(from, to + 1 - from);
+        line.erase(open, close - open);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    return line;
+}
+
+// A line of prose: no blank line, table row or indented code.
+bool IsProse(const std::string& l) { return !l.empty() && l[0] != '|' && !StartsWith(l, "    "); }
+
+bool IsItem(const std::string& l) {
+    return StartsWith(l, "- ") || (l.size() > 2 && isdigit((unsigned char)l[0]) && l[1] == '.');
+}
+
+// A line of text to the body, its marks to the promise it belongs to.
+void AddLine(Section& s, const std::string& l, int line, bool& open) {
+    if (!IsProse(l)) {
+        s.body += l + "\n", open = false;
+        return;
+    }
+    if (!open || IsItem(l)) s.promises.push_back(Promise{"", "", line});
+    open = true;
+    std::string text = TakeMarks(l, &s.promises.back().mark);
+    s.promises.back().text += text + "\n";
+    if (!text.empty()) s.body += text + "\n";
+}
+
 }  // namespace
 
 std::vector<Section> ParseReference(const std::string& markdown, std::vector<std::string>* problems) {
@@ -39,15 +74,16 @@ std::vector<Section> ParseReference(const std::string& markdown, std::vector<std
     std::string group;
     Section* s = nullptr;
     bool leading = false;  // still among a heading's declarations
+    bool open = false;     // within a paragraph or list item
     for (size_t i = 0; i < lines.size(); ++i) {
         const std::string& l = lines[i];
         if (StartsWith(l, "#")) {
             size_t level = l.find_first_not_of('#');
             std::string title = l.substr(l.find_first_not_of(' ', level));
             if (level == 2) group = title;
-            out.push_back(Section{title, group, {}, "", {}, (int)i + 1});
+            out.push_back(Section{title, group, {}, "", {}, {}, (int)i + 1});
             s = &out.back();
-            leading = true;
+            leading = true, open = false;
             continue;
         }
         if (!s) continue;
@@ -58,9 +94,10 @@ std::vector<Section> ParseReference(const std::string& markdown, std::vector<std
         }
         leading = false;
         if (!StartsWith(l, "```")) {
-            s->body += l + "\n";
+            AddLine(*s, l, (int)i + 1, open);
             continue;
         }
+        open = false;
         // A fenced block, kept whole: a # inside is no heading.
         std::string tag = l.substr(3), block;
         size_t start = i;
