@@ -2,6 +2,9 @@
 // registers and for nothing else, an example in every entry, and every
 // example (the README's too) printing exactly its output block through
 // tkzhost; `help` prints the entries.
+// Promises (docs/maintaining.md): each paragraph or list item of an entry's
+// prose ends with <!-- shown -->, <!-- test: Suite.Name, fuzz_target --> or
+// both joined by "; "; a test is found by suite and name in any tests/ file.
 #include "help/help.h"
 #include "language/language.h"
 #include "support.h"
@@ -87,6 +90,43 @@ PLUGIN_TEST(Reference, EveryMemberHasAnEntryAndEveryEntryAnExample) {
     }
     std::printf("registered: %zu members and classes; %d entries with %d examples\n", members.size(), entries,
                 examples);
+}
+
+// Every promise is shown by its entry's example or checked by a test that exists.
+TEST(Reference, EveryPromiseIsShownOrChecked) {
+    std::string tests = tkz::Shell("cat " TKZ_SOURCE_DIR "/tests/*.cpp " TKZ_SOURCE_DIR "/tests/fuzz/*.cpp");
+    auto exists = [&](const std::string& name) {  // Suite.Name, or a fuzz target: fuzz_uuid
+        size_t dot = name.find('.');
+        if (dot == std::string::npos) return !tkz::Slurp(TKZ_SOURCE_DIR "/tests/fuzz/" + name + ".cpp").empty();
+        std::string pair = ("(" + name).replace(dot + 1, 1, ", ");
+        return tests.find(pair + ")") != std::string::npos || tests.find(pair + ",") != std::string::npos;
+    };
+    int entries = 0, promises = 0, sentences = 0, shown = 0, checked = 0, neither = 0;
+    for (const tkzhost::Section& e : tkzhost::ParseReference(tkz::Slurp(kReference))) {
+        entries += !e.declarations.empty();
+        for (const tkzhost::Promise& p : e.declarations.empty() ? std::vector<tkzhost::Promise>() : e.promises) {
+            std::string where = "docs/reference.md:" + std::to_string(p.line) + " (" + e.heading + "): ", item;
+            bool show = false, test = false;
+            EXPECT_FALSE(p.mark.empty()) << where << "neither shown nor checked: " << p.text;
+            for (std::istringstream marks(p.mark); std::getline(marks >> std::ws, item, ';');)
+                if (item == "shown") {
+                    show = true;
+                    EXPECT_FALSE(e.examples.empty()) << where << "shown, by no example";
+                } else if (item.rfind("test: ", 0) == 0) {
+                    test = true;
+                    std::istringstream names(item.substr(6));
+                    for (std::string n; std::getline(names >> std::ws, n, ',');)
+                        EXPECT_TRUE(exists(n)) << where << "no test " << n;
+                } else {
+                    ADD_FAILURE() << where << "a mark neither shown nor test: Suite.Name, ...: " << item;
+                }
+            ++promises, shown += show, checked += test, neither += !show && !test;
+            for (size_t at = 0; (at = p.text.find_first_of(".!?", at) + 1) != 0;)
+                sentences += at == p.text.size() || isspace((unsigned char)p.text[at]);
+        }
+    }
+    std::printf("%d entries, %d promises (%d sentences): %d shown by an example, %d checked by a test, %d neither\n",
+                entries, promises, sentences, shown, checked, neither);
 }
 
 // Each example of the reference and of the README, run as a reader runs it,
