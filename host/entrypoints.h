@@ -35,6 +35,12 @@ struct Who {
 };
 
 inline Host& H() { return Host::Current(); }
+// False, with a violation, for nil where the plugin never hands the entry
+// point nil (a nil handle there means a check the plugin skipped).
+inline bool Given(Who who, const void* p) {
+    if (p == nullptr) H().violations.push_back({Violation::NilGiven, who.name, ""});
+    return p != nullptr;
+}
 inline bool IsString(const void* h) {
     auto it = H().ledger.find(h);
     return it != H().ledger.end() && !it->second.object;
@@ -62,12 +68,12 @@ void LockObject(Who who, void* o);
 void UnlockObject(Who who, void* o);
 void LockString(Who who, void* s);
 void UnlockString(Who who, void* s);
-StringRec* BuildString(const char* bytes, int length);
+StringRec* BuildString(Who who, const char* bytes, int length);
 StringRec* ConvertString(StringRec* s, unsigned long encoding);
 void SetStringEncoding(Who who, StringRec* s, unsigned long encoding);
 
-HostClass* ObjectType(const char* name);
-void* NewInstance(const char* name);
+HostClass* ObjectType(Who who, const char* name);
+void* NewInstance(Who who, const char* name);
 void* CreateInstance(HostClass* cls);
 bool ObjectIsa(Who who, void* o, HostClass* cls);
 void* GetPluginData(void* o, HostClass* cls);

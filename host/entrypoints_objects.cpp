@@ -51,6 +51,7 @@ namespace {
 // An object call given a string, or a string call given an object, is
 // recorded and then done anyway, as the host would.
 void LockOrUnlock(Who who, void* h, bool wrongKind, const char* given, void (Host::*op)(const void*)) {
+    if (!Given(who, h)) return;
     if (wrongKind) H().violations.push_back({Violation::WrongKind, who.name, given});
     (H().*op)(h);
 }
@@ -59,8 +60,9 @@ void LockObject(Who who, void* o) { LockOrUnlock(who, o, o && IsString(o), "a st
 void UnlockObject(Who who, void* o) { LockOrUnlock(who, o, o && IsString(o), "a string", &Host::Unlock); }
 void LockString(Who who, void* s) { LockOrUnlock(who, s, s && IsObject(s), "an object", &Host::Lock); }
 void UnlockString(Who who, void* s) { LockOrUnlock(who, s, s && IsObject(s), "an object", &Host::Unlock); }
-StringRec* BuildString(const char* bytes, int length) {
-    if (length < 0 || (bytes == nullptr && length > 0)) return nullptr;
+StringRec* BuildString(Who who, const char* bytes, int length) {
+    if (length > 0 && !Given(who, bytes)) return nullptr;
+    if (length < 0) return nullptr;
     // Untagged until the caller says otherwise: bytes of no known encoding.
     return H().NewString(std::string(bytes ? bytes : "", (size_t)length), kRaw);
 }
@@ -71,11 +73,13 @@ void SetStringEncoding(Who who, StringRec* s, unsigned long encoding) {
 
 // ---- objects and classes --------------------------------------------------
 
-HostClass* ObjectType(const char* name) { return name ? H().FindClass(name) : nullptr; }
-void* NewInstance(const char* name) { return name ? H().NewInstance(H().FindClass(name)) : nullptr; }
+HostClass* ObjectType(Who who, const char* name) { return Given(who, name) ? H().FindClass(name) : nullptr; }
+void* NewInstance(Who who, const char* name) {
+    return Given(who, name) ? H().NewInstance(H().FindClass(name)) : nullptr;
+}
 void* CreateInstance(HostClass* cls) { return H().NewInstance(cls); }
 bool ObjectIsa(Who who, void* o, HostClass* cls) {
-    if (!H().Check(o, who)) return false;
+    if (!Given(who, o) || !Given(who, cls) || !H().Check(o, who)) return false;
     for (HostClass* c = ClassOfObject(o); c; c = c->parent)
         if (c == cls) return true;
     return false;
@@ -101,7 +105,7 @@ void* LoadGlobalMethod(Who who, void* module, const char* declaration) {
     return nullptr;
 }
 void RaiseException(Who who, void* e) {
-    if (H().Check(e, who)) H().raised.push_back(e);  // takes the caller's reference
+    if (Given(who, e) && H().Check(e, who)) H().raised.push_back(e);  // takes the caller's reference
 }
 
 // ---- memory blocks, folder items, fonts ------------------------------------
@@ -109,7 +113,7 @@ void RaiseException(Who who, void* e) {
 void* NewMemoryBlock(int size) { return H().NewMemoryBlock(size); }
 namespace {
 BlockPayload* BlockOf(void* m, const char* who) {
-    if (!H().Check(m, who) || !KindIs(m, kMemoryBlock)) return nullptr;
+    if (!Given(Who{who}, m) || !H().Check(m, who) || !KindIs(m, kMemoryBlock)) return nullptr;
     return PayloadOf<BlockPayload>(m);
 }
 }  // namespace
@@ -123,7 +127,7 @@ long MemoryBlockGetSize(Who who, void* m) {
 }
 void* PtrToMemoryBlock(void* bytes) { return bytes ? H().MemoryBlockOver(bytes) : nullptr; }
 void* PathFromFolderItem(Who who, void* item) {
-    if (!item || !H().Check(item, who) || !KindIs(item, kFolderItem)) return nullptr;
+    if (!Given(who, item) || !H().Check(item, who) || !KindIs(item, kFolderItem)) return nullptr;
     return H().NewString(H().PathOf(item), kUTF8);
 }
 unsigned long GetFontEncoding(const char*) { return kUTF8; }

@@ -150,7 +150,7 @@ void* VariantToObject(void* v) { return VariantHandle(v, false); }
 namespace {
 
 ArrayPayload* ArrayOf(void* a, const char* who) {
-    if (!H().Check(a, who) || !KindIs(a, kArray)) return nullptr;
+    if (!Given(Who{who}, a) || !H().Check(a, who) || !KindIs(a, kArray)) return nullptr;
     return PayloadOf<ArrayPayload>(a);
 }
 char* ElementAt(void* a, long i, const char* who) {

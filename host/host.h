@@ -96,6 +96,7 @@ struct Violation {
         UnknownHandle,     // a handle the host never made
         WrongKind,         // a string where an object belongs, or the reverse
         OutOfBounds,       // an array index past the array's ends
+        NilGiven,          // nil given to an entry point the plugin never hands nil
         Other,             // a class without a name, a read-only property written ...
     };
     Kind kind = Other;

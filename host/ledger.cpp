@@ -86,6 +86,7 @@ std::string Violation::Message() const {
         case UnknownHandle: return who + ": unknown handle";
         case WrongKind: return who + " given " + what;
         case OutOfBounds: return who + ": " + what + " out of bounds";
+        case NilGiven: return "nil given to " + who;
         case Other: break;
     }
     return who.empty() ? what : who + ": " + what;
