@@ -5,6 +5,8 @@
 // show: words beyond the buffer, readiness, draining an open pipe.
 #include "support.h"
 
+#include "console/console.h"
+
 #include <unistd.h>
 
 using host::Value;
@@ -86,4 +88,15 @@ PLUGIN_TEST(Stdout, WritesBytesAndFlushes) {
         Written(s, writer, {s.Str(std::string("a\0b", 3), host::kRaw), s.Str(""), nullptr, s.Str("\xC3\xA9")}, false),
         std::string("a\0b\xC3\xA9", 5));
     EXPECT_EQ(Written(s, writer, {s.Str("end")}, true), "end");
+}
+
+// The console callbacks: writers take every byte, the reader none.
+PLUGIN_TEST(ConsoleCallbacks, WritersTakeEveryByteTheReaderNone) {
+    auto callback = [&](const char* m) { return (int (*)(void*, const char*, int))(uintptr_t)s.Call(m).i; };
+    EXPECT_EQ((void*)callback("ReturnOutPtrTKZ"), (void*)TKZ_FN(gsdll_stdout).f);
+    EXPECT_EQ(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17), 17);
+    EXPECT_EQ(callback("ReturnErrPtrTKZ")(nullptr, "x", 5), 5);
+    char buf[4] = "abc";
+    EXPECT_EQ(((int (*)(void*, char*, int))callback("ReturnInPtrTKZ"))(nullptr, buf, 3), 0);
+    EXPECT_EQ(std::string(buf), "abc");
 }

@@ -79,19 +79,6 @@ PLUGIN_TEST(Strings, EachBuilderCopiesBytesAndTags) {
         EXPECT_EQ(s.Own(fast(ascii, target)), ascii) << target;
 }
 
-// Empty input asks the host nothing; text a host cannot tag stays untagged.
-PLUGIN_TEST_CFG(Strings, EmptyInputGivesNilUntaggableTextStaysUntagged,
-                (host::Config{.missing = {"REALSetStringEncoding"}})) {
-    s.host.config().logCalls = true;
-    auto build = TKZ_FN(REALBuildUnicodeString);
-    EXPECT_EQ(build(nullptr, 3, host::kUTF8), nullptr);
-    EXPECT_EQ(build("abc", 0, host::kUTF8), nullptr);
-    EXPECT_EQ(build("abc", -1, host::kUTF8), nullptr);
-    EXPECT_EQ(TKZ_FN(GetFolderItemPathWithSystemEncoding)(nullptr), nullptr);
-    EXPECT_EQ(s.host.calls, std::vector<std::string>{});
-    EXPECT_EQ(Got(s, s.Own(build("abc", 3, host::kUTF8))), Tagged("abc", host::kRaw));
-}
-
 // UTF-32 arrives as UTF-16, narrowed on the stack up to 199 units, in a heap
 // block beyond; bytes that hold no whole unit are ignored. Our choice: a code
 // point above 0xFFFF becomes a surrogate pair, and a value that is no code

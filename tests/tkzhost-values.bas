@@ -1,7 +1,7 @@
 ' Literals, integer ranges, variables, objects and byref arguments (a value
 ' prints alike from a literal, a variable or a property), with
 ' what the plugin reads from tkzhost's own standard input: "12 one two"
-' (tools_test; the expected output is tkzhost-values.out).
+' (tkzhost_test; the expected output is tkzhost-values.out).
 print 12, -7, &hFF, &hFFFFFFFF, 5000000000, 2.5, -1e3, true, false, nil
 print "text", &b"00 FF", tagged("caf", &h500), memoryblock(&b"68 69"), memoryblock(0)
 print GetEncodingOfStringTKZ("x"), GetEncodingOfStringTKZ(&b"78"), CloneStringTKZ("say ""hi""")

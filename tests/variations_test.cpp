@@ -46,24 +46,24 @@ Value Make(tkz::Session& s, const Arg& a) {
     switch (a.kind) {
         case 's': return Value::H(s.Str(a.text, a.enc));
         case 'i': return Value::I(std::stoi(a.text));
-        case 'b': h = s.Own(s.host.NewMemoryBlock((int)a.text.size())); break;
+        case 'b':
+            h = s.Own(s.host.NewMemoryBlock((int)a.text.size()));
+            return memcpy(s.host.BlockData(h), a.text.data(), a.text.size()), Value::H(h);
         case 'o': return Value::H(s.Own(s.host.MemoryBlockOver((void*)kTen)));
         case 'c': return Value::H(s.New(a.text));
         case 'a':
             h = s.Own(s.host.NewArray(9, (int)a.names.size()));
             for (size_t i = 0; i < a.names.size(); ++i) s.host.SetElement(h, (int)i, Value::H(s.New(a.names[i])));
-            break;
+            return Value::H(h);
         case 'f':
             for (const std::string& n : a.names) h = s.host.SyntheticItem(n, n, h);
-            s.Own(h);
-            break;
+            return Value::H(s.Own(h));
         case 'p':
             if (path.back() == '/') mkdir(path.c_str(), 0755);
             else if (path != a.text) fclose(fopen(path.c_str(), "a"));
-            h = s.Own(s.host.FolderItem(path));
+            return Value::H(s.Own(s.host.FolderItem(path)));
     }
-    if (a.kind == 'b') memcpy(s.host.BlockData(h), a.text.data(), a.text.size());
-    return Value::H(h);
+    return Value::H(nullptr);
 }
 std::string U16(const std::string& ascii) {
     std::string out;

@@ -255,9 +255,13 @@ TEST(Tkzhost, HelpAndReadmeExamplesRun) {
         all += r.out;
     }
     // The first example of --help lists what the plugin registers, named without a slash.
-    for (const char* line : {"classes (5):\n", "extension methods (12):\n", "global methods (39):\n",
-                             "  StyleDataTKZ  data 96 bytes\n", "    property TextLength as Integer  (read-only)\n",
-                             "  1. ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string\n"})
+    using std::to_string;
+    for (const std::string& line :
+         {"classes (" + to_string(tkz::kClasses) + "):\n",
+          "extension methods (" + to_string(tkz::kExtensionMethods) + "):\n",
+          "global methods (" + to_string(tkz::kGlobalMethods) + "):\n", std::string("  StyleDataTKZ  data 96 bytes\n"),
+          std::string("    property TextLength as Integer  (read-only)\n"),
+          std::string("  1. ValidateUUIDTKZ(UUID as string, mode as integer = 0) as string\n")})
         EXPECT_NE(all.find(line), std::string::npos) << line;
 }
 
@@ -301,9 +305,11 @@ PLUGIN_TEST(Tkzhost, EveryMutatedLineEndsInAResultOrAnError) {
             }
         }
         tkzhost::Statement st;
-        if (!tkzhost::Parse(line, &st, &error))
-            ASSERT_TRUE(!error.message.empty() && error.col >= 1 && error.col <= (int)line.size() + 1)
-                << error.col << ": " << line;
+        if (!tkzhost::Parse(line, &st, &error)) {
+            ASSERT_FALSE(error.message.empty()) << line;
+            ASSERT_GE(error.col, 1) << line;
+            ASSERT_LE(error.col, (int)line.size() + 1) << line;
+        }
         std::string l = host::Lower(line);
         if (k < 2000 && l.find("sleep") == std::string::npos && l.find("delay") == std::string::npos &&
             l.find("setsound") == std::string::npos && l.find("setcurrent") == std::string::npos)
@@ -366,28 +372,54 @@ struct Terminal {
         return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
     }
 };
+
+// A session at the prompt: the keys typed (each string then the prompts to
+// wait for; Ctrl-D ends it), the lines that must appear in order, those that
+// must not, the exit status. A row may run in the home of the row before it.
+struct PromptRow {
+    const char* what;
+    bool sameHome;
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, int>> keys;
+    std::vector<std::string> shown, absent;
+    int status = 0;
+    const char* locale = "C.UTF-8";
+};
+
+void RunPromptRows(const std::vector<PromptRow>& rows) {
+    std::string home;
+    for (const PromptRow& row : rows) {
+        if (!row.sameHome) home = testing::TempDir() + "tkzhost-home-" + std::to_string(&row - rows.data());
+        if (!row.sameHome) Sh("rm -rf " + home + " && mkdir -p " + home);
+        auto start = std::chrono::steady_clock::now();
+        Terminal t(home, row.locale, row.args);
+        ASSERT_GT(t.pid, 0);
+        t.Type("", row.args.empty());
+        for (auto& [keys, prompts] : row.keys) t.Type(keys, prompts);
+        t.Type("\x04", 0);
+        EXPECT_EQ(t.End(), row.status) << row.what << "\n" << t.screen;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << row.what;
+        for (size_t at = 0, k = 0; k < row.shown.size(); ++k, ++at) {
+            at = t.screen.find(row.shown[k], at);
+            EXPECT_NE(at, std::string::npos) << row.what << ": " << row.shown[k] << "\n" << t.screen;
+        }
+        for (const std::string& text : row.absent)
+            EXPECT_EQ(t.screen.find(text), std::string::npos) << row.what << "\n" << t.screen;
+    }
+}
 }  // namespace
 
-// The prompt as people use it: tkzhost's own key bindings, completion,
-// history, Ctrl-C and the fresh start of each prompt (not the library's
-// redraw). The lines shown must appear in order. A row may run in the home
-// of the row before it.
-TEST(Tkzhost, ThePromptOnATerminal) {
-    struct Row {
-        const char* what;
-        bool sameHome;
-        std::vector<std::string> args;
-        std::vector<std::pair<std::string, int>> keys;  // then Ctrl-D
-        std::vector<std::string> shown, absent;
-        int status = 0;
-        const char* locale = "C.UTF-8";
-    } rows[] = {
+// The prompt as people use it: tkzhost's own key bindings, a paste, Ctrl-C
+// and the fresh start of each prompt (not the library's redraw).
+TEST(Tkzhost, ThePromptEditsAndInterrupts) {
+    const std::string banner = "tkzhost " TKZ_VERSION " with " TKZ_PLUGIN " (" + std::to_string(tkz::kMembers) +
+                               " members): help lists them, quit or Ctrl-D leaves.\r\n";
+    RunPromptRows({
         {"PLUGIN alone opens the prompt",
          false,
          {},
          {{"help\r", 1}, {"help FSRefTKZ\r", 1}, {"quit\r", 0}},
-         {"tkzhost " TKZ_VERSION " with " TKZ_PLUGIN " (89 members): help lists them, quit or Ctrl-D leaves.\r\n",
-          "paged: Statements, one per line",
+         {banner, "paged: Statements, one per line",
           "paged: The plugin's members (help NAME for one):", "\nFSRefTKZ as memoryblock\r\n"},
          {"paged: FSRefTKZ"}},
         {"Home and End, Alt+key, Alt+Enter, Ctrl-W, Ctrl-K",
@@ -416,6 +448,13 @@ TEST(Tkzhost, ThePromptOnATerminal) {
          {"tkzhost: (-e 1):1:1: interrupted\r\n"},
          {"2\r\n"},
          128 + SIGINT},
+    });
+}
+
+// Completion, the history within a session and across sessions, and what
+// the prompt prints.
+TEST(Tkzhost, ThePromptCompletesAndRemembers) {
+    RunPromptRows({
         {"Tab completes",
          false,
          {},
@@ -462,24 +501,5 @@ TEST(Tkzhost, ThePromptOnATerminal) {
          {},
          0,
          "C"},
-    };
-    std::string home;
-    for (auto& row : rows) {
-        if (!row.sameHome) home = testing::TempDir() + "tkzhost-home-" + std::to_string(&row - rows);
-        if (!row.sameHome) Sh("rm -rf " + home + " && mkdir -p " + home);
-        auto start = std::chrono::steady_clock::now();
-        Terminal t(home, row.locale, row.args);
-        ASSERT_GT(t.pid, 0);
-        t.Type("", row.args.empty());
-        for (auto& [keys, prompts] : row.keys) t.Type(keys, prompts);
-        t.Type("\x04", 0);
-        EXPECT_EQ(t.End(), row.status) << row.what << "\n" << t.screen;
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << row.what;
-        for (size_t at = 0, k = 0; k < row.shown.size(); ++k, ++at) {
-            at = t.screen.find(row.shown[k], at);
-            EXPECT_NE(at, std::string::npos) << row.what << ": " << row.shown[k] << "\n" << t.screen;
-        }
-        for (const std::string& text : row.absent)
-            EXPECT_EQ(t.screen.find(text), std::string::npos) << row.what << "\n" << t.screen;
-    }
+    });
 }
