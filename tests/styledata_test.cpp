@@ -213,4 +213,7 @@ PLUGIN_TEST(StyleDataList, RefusedObjectsAreSkippedAndNothingLeaks) {
         EXPECT_EQ(decode(false, "abc", Hex("08 01 41 01 00 02")), nullptr) << refused;
         EXPECT_EQ(decode(true, "abc", Table(1, Rec(0))), nullptr) << refused;
     }
+    limit.clear();
+    s.host.config().failAfter["REALBuildString"] = s.host.CallCount("REALBuildString");
+    EXPECT_RUNS(decode(false, "ab", Hex("08 01 41 01")), "Count=1 | Text=nil TextLength=0 FontAvailable=0");
 }
