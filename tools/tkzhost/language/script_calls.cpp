@@ -303,75 +303,77 @@ Value ForExamples(Interpreter::Impl& run, const std::string& l, int col, const I
     return Value();
 }
 
-}  // namespace
+using Arg = Interpreter::Impl::Arg;
 
-Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
-    std::vector<Arg> args = Args(n.args);
-    std::string l = Lower(n.text);
-    auto need = [&](size_t count) {
-        if (args.size() != count)
-            Fail(n.col, n.text + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s"));
-        for (const Arg& a : args)
-            if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
-    };
-    if (l == "folder") {
-        need(1);
-        if (!IsString(args[0].v)) Fail(args[0].col, "folder takes a path string");
-        std::string path = host.Bytes(args[0].v.h);
-        if (!path.empty() && path[0] != '/') {
-            char cwd[4096];
-            if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
-        }
-        return Temp(host.FolderItem(path));
+// The built-ins each take their arguments as Args made them.
+void Need(Interpreter::Impl& run, const Node& n, const std::vector<Arg>& args, size_t count) {
+    if (args.size() != count)
+        run.Fail(n.col, n.text + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s"));
+    for (const Arg& a : args)
+        if (a.undefined) run.UnknownVariable(Node{Node::Name, a.col, a.var});
+}
+
+// folder(path): a folder item for the path, a relative one from the
+// current folder.
+Value Folder(Interpreter::Impl& run, const Arg& arg) {
+    if (!run.IsString(arg.v)) run.Fail(arg.col, "folder takes a path string");
+    std::string path = run.host.Bytes(arg.v.h);
+    if (!path.empty() && path[0] != '/') {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd)) path = std::string(cwd) + "/" + path;
     }
-    if (l == "memoryblock") {
-        need(1);
-        const Value& a = args[0].v;
-        if (a.kind == Value::Int || a.kind == Value::Int64) {
-            int64_t size = a.kind == Value::Int ? a.i : a.l;
-            if (size < 0 || size > INT32_MAX) Fail(args[0].col, "a memory block's size is 0 to 2147483647");
-            void* block = Temp(host.NewMemoryBlock((int)size)).h;
-            if (size > 0 && !host.BlockData(block))
-                Fail(args[0].col, "the host has no memory for a block of " + std::to_string(size) + " bytes");
-            return Value::H(block);
-        }
-        if (!IsString(a)) Fail(args[0].col, "memoryblock takes a size or a string of bytes");
-        std::string b = host.Bytes(a.h);
-        void* block = Temp(host.NewMemoryBlock((int)b.size())).h;
-        if (!b.empty()) memcpy(host.BlockData(block), b.data(), b.size());
+    return run.Temp(run.host.FolderItem(path));
+}
+
+// memoryblock(size) or memoryblock(bytes): a block of that many zeros, or
+// holding the string's bytes.
+Value Block(Interpreter::Impl& run, const Arg& arg) {
+    const Value& a = arg.v;
+    if (a.kind == Value::Int || a.kind == Value::Int64) {
+        int64_t size = a.kind == Value::Int ? a.i : a.l;
+        if (size < 0 || size > INT32_MAX) run.Fail(arg.col, "a memory block's size is 0 to 2147483647");
+        void* block = run.Temp(run.host.NewMemoryBlock((int)size)).h;
+        if (size > 0 && !run.host.BlockData(block))
+            run.Fail(arg.col, "the host has no memory for a block of " + std::to_string(size) + " bytes");
         return Value::H(block);
     }
-    if (l == "array") {
-        // Objects (nil among them) or integers, as the host's own arrays hold them.
-        bool numbers = !args.empty() && args[0].v.kind == Value::Int;
-        for (const Arg& a : args) {
-            if (a.undefined) UnknownVariable(Node{Node::Name, a.col, a.var});
-            bool fits = numbers ? a.v.kind == Value::Int : IsObject(a.v) || a.v.kind == Value::None;
-            if (!fits) Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
-        }
-        void* array = Temp(host.NewArray(numbers ? host::kIntegerType : host::kObjectType, (int)args.size())).h;
-        for (size_t i = 0; i < args.size(); ++i) host.SetElement(array, (int)i, args[i].v);
-        return Value::H(array);
+    if (!run.IsString(a)) run.Fail(arg.col, "memoryblock takes a size or a string of bytes");
+    std::string b = run.host.Bytes(a.h);
+    void* block = run.Temp(run.host.NewMemoryBlock((int)b.size())).h;
+    if (!b.empty()) memcpy(run.host.BlockData(block), b.data(), b.size());
+    return Value::H(block);
+}
+
+// array(...): objects (nil among them) or integers, as the host's own
+// arrays hold them.
+Value ArrayOf(Interpreter::Impl& run, const std::vector<Arg>& args) {
+    bool numbers = !args.empty() && args[0].v.kind == Value::Int;
+    for (const Arg& a : args) {
+        if (a.undefined) run.UnknownVariable(Node{Node::Name, a.col, a.var});
+        bool fits = numbers ? a.v.kind == Value::Int : run.IsObject(a.v) || a.v.kind == Value::None;
+        if (!fits) run.Fail(a.col, "array takes objects (or nil) or integers, all of one kind");
     }
-    if (l == "tagged") {
-        need(2);
-        const Value& e = args[1].v;
-        bool encoding = e.kind == Value::Int || (e.kind == Value::Int64 && e.l >= 0 && e.l <= 0xFFFFFFFFll);
-        if (!IsString(args[0].v) || !encoding) Fail(n.col, "tagged takes a string and an encoding (0 to &hFFFFFFFF)");
-        uint32_t enc = e.kind == Value::Int ? (uint32_t)e.i : (uint32_t)e.l;
-        return Temp(host.NewString(host.Bytes(args[0].v.h), enc));
-    }
-    if (l == "elapsed" || l == "tempfile" || l == "typed") {
-        need(1);
-        return ForExamples(*this, l, n.col, args[0], needValue);
-    }
-    // feed
-    need(1);
-    if (needValue) Fail(n.col, "feed returns no value");
-    valueless = true;
-    if (!IsString(args[0].v) && !(args[0].v.kind == Value::Handle && !args[0].v.h))
-        Fail(args[0].col, "feed takes the text standard input holds from now on");
-    std::string text = host.Bytes(args[0].v.h);
+    void* array = run.Temp(run.host.NewArray(numbers ? host::kIntegerType : host::kObjectType, (int)args.size())).h;
+    for (size_t i = 0; i < args.size(); ++i) run.host.SetElement(array, (int)i, args[i].v);
+    return Value::H(array);
+}
+
+// tagged(bytes, encoding): the string's bytes tagged with another encoding.
+Value Tagged(Interpreter::Impl& run, int col, const std::vector<Arg>& args) {
+    const Value& e = args[1].v;
+    bool encoding = e.kind == Value::Int || (e.kind == Value::Int64 && e.l >= 0 && e.l <= 0xFFFFFFFFll);
+    if (!run.IsString(args[0].v) || !encoding) run.Fail(col, "tagged takes a string and an encoding (0 to &hFFFFFFFF)");
+    uint32_t enc = e.kind == Value::Int ? (uint32_t)e.i : (uint32_t)e.l;
+    return run.Temp(run.host.NewString(run.host.Bytes(args[0].v.h), enc));
+}
+
+// feed(text): standard input holds text from now on, and ends after it.
+Value Feed(Interpreter::Impl& run, int col, const Arg& arg, bool needValue) {
+    if (needValue) run.Fail(col, "feed returns no value");
+    run.valueless = true;
+    if (!run.IsString(arg.v) && !(arg.v.kind == Value::Handle && !arg.v.h))
+        run.Fail(arg.col, "feed takes the text standard input holds from now on");
+    std::string text = run.host.Bytes(arg.v.h);
     char tmpl[] = "/tmp/tkzhost-input-XXXXXX";
     int fd = mkstemp(tmpl);
     bool written = fd >= 0 && write(fd, text.data(), text.size()) == (ssize_t)text.size();
@@ -380,8 +382,22 @@ Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
     // descriptor of its own, so reopening this one disturbs nothing.
     bool ok = written && freopen(tmpl, "rb", stdin);
     if (fd >= 0) unlink(tmpl);
-    if (!ok) Fail(n.col, "cannot feed input");
+    if (!ok) run.Fail(col, "cannot feed input");
     return Value();
+}
+
+}  // namespace
+
+Value Interpreter::Impl::Builtin(const Node& n, bool needValue) {
+    std::vector<Arg> args = Args(n.args);
+    std::string l = Lower(n.text);
+    if (l == "array") return ArrayOf(*this, args);
+    Need(*this, n, args, l == "tagged" ? 2 : 1);
+    if (l == "folder") return Folder(*this, args[0]);
+    if (l == "memoryblock") return Block(*this, args[0]);
+    if (l == "tagged") return Tagged(*this, n.col, args);
+    if (l == "elapsed" || l == "tempfile" || l == "typed") return ForExamples(*this, l, n.col, args[0], needValue);
+    return Feed(*this, n.col, args[0], needValue);  // the last: feed
 }
 
 }  // namespace tkzhost

@@ -64,6 +64,107 @@ Sample ArrayOf(const std::string& label, host::TypeCode code, std::vector<std::f
             }};
 }
 
+// Strings of every length, tag and kind of bytes the host hands out.
+Samples Strings() {
+    std::string all(256, 0);
+    for (int i = 0; i < 256; ++i) all[i] = (char)i;
+    return {Nil(),
+            Str("\"\"", "", host::kUTF8),
+            Str("\"A\"", "A", host::kUTF8),
+            Str("4KiB", std::string(4096, 'x'), host::kUTF8),
+            Str("bad-UTF-8", "\xC3\x28\xA0\xFF", host::kUTF8),
+            Str("U+E9@MacRoman", "\x8E", host::kMacRoman),
+            Str("U+E9@Windows-1252", "\xE9", host::kWindows),
+            Str("U+E9@UTF-8", "\xC3\xA9", host::kUTF8),
+            Str("U+E9@UTF-16", std::string("\xE9\0", 2), host::kUTF16),
+            Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), host::kUTF32),
+            Str("\"A\"@ASCII", "A", host::kASCII),
+            Str("1byte@UTF-16", "A", host::kUTF16),
+            Str("00..FF@raw", all, host::kRaw)};
+}
+
+// The numbers and booleans, by type.
+Samples Numbers(host::Type type) {
+    using host::Type;
+    switch (type) {
+        case Type::Color:
+            return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
+                    Fixed("&hFF000000", Value::I((int32_t)0xFF000000u)), Fixed("&hFFFFFFFF", Value::I(-1))};
+        case Type::Integer:
+        case Type::UInt32:
+            return {Fixed("0", Value::I(0)),
+                    Fixed("1", Value::I(1)),
+                    Fixed("-1", Value::I(-1)),
+                    Fixed("2147483647", Value::I(INT32_MAX), Role::Huge),
+                    Fixed("-2147483648", Value::I(INT32_MIN)),
+                    Fixed(std::to_string(kBacking), Value::I(kBacking), Role::Backing)};
+        case Type::Int64:
+        case Type::UInt64:
+            return {Fixed("0", Value::L(0)), Fixed("1", Value::L(1)), Fixed("-1", Value::L(-1)),
+                    Fixed("9223372036854775807", Value::L(INT64_MAX)),
+                    Fixed("-9223372036854775808", Value::L(INT64_MIN))};
+        case Type::Double:
+        case Type::Single:
+            return {Fixed("0", Value::D(0.0)),
+                    Fixed("-0", Value::D(-0.0)),
+                    Fixed("nan", Value::D(NAN)),
+                    Fixed("inf", Value::D(INFINITY)),
+                    Fixed("-inf", Value::D(-INFINITY)),
+                    Fixed("1e300", Value::D(1e300)),
+                    Fixed("2147483647", Value::D(2147483647.0))};
+        default:  // Boolean
+            return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
+    }
+}
+
+// Blocks empty, of one byte, and of a size the host does not know.
+Samples Blocks() {
+    return {Nil(),
+            {"block(0)", [](Child& c) { return c.Own(c.host.NewMemoryBlock(0)); }},
+            {"block(1)",
+             [](Child& c) {
+                 Value v = c.Own(c.host.NewMemoryBlock(1));
+                 c.host.BlockData(v.h)[0] = (char)0xFF;
+                 return v;
+             }},
+            {"block(?)",
+             [](Child& c) {
+                 char* bytes = (char*)malloc(kBacking);
+                 memset(bytes, 'x', kBacking);
+                 c.buffers.push_back(bytes);
+                 return c.Own(c.host.MemoryBlockOver(bytes));
+             },
+             Role::Unsized}};
+}
+
+// Folder items of a file, a folder and a path that is neither.
+Samples Items(const Places& places) {
+    auto item = [](const std::string& label, const std::string& path) {
+        return Sample{label, [path](Child& c) { return c.Own(c.host.FolderItem(path)); }};
+    };
+    return {Nil(), item("file", places.file), item("folder", places.folder), item("missing", places.missing)};
+}
+
+// Variants of each kind a variant holds, arrays among them.
+Samples Variants() {
+    auto variant = [](const std::string& label, host::TypeCode type, std::function<Value(Child&)> inner) {
+        return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
+    };
+    auto object = New("Object").make;
+    auto text = Str("", "A", host::kUTF8).make;
+    return {Nil(),
+            variant("variant(0)", host::kIntegerType, [](Child&) { return Value::I(0); }),
+            variant("variant(nan)", host::kDoubleType, [](Child&) { return Value::D(NAN); }),
+            variant("variant(\"A\")", host::kStringType, text),
+            variant("variant(new Object)", host::kObjectType, object),
+            ArrayOf("array(0 objects)", host::kObjectType, {}),
+            ArrayOf("array(1 object)", host::kObjectType, {object}),
+            ArrayOf("array(2 integers)", host::kIntegerType,
+                    {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
+            ArrayOf("array(1 string)", host::kStringType, {text}),
+            New("Object")};
+}
+
 }  // namespace
 
 Sample New(const std::string& cls) {
@@ -93,91 +194,18 @@ Samples Catalog::Make(const std::string& type) {
     host::DeclaredType d = host::Classify(type);
     if (d.array) return Arrays(d.name);
     switch (d.type) {
-        case Type::String: {
-            std::string all(256, 0);
-            for (int i = 0; i < 256; ++i) all[i] = (char)i;
-            return {Nil(),
-                    Str("\"\"", "", host::kUTF8),
-                    Str("\"A\"", "A", host::kUTF8),
-                    Str("4KiB", std::string(4096, 'x'), host::kUTF8),
-                    Str("bad-UTF-8", "\xC3\x28\xA0\xFF", host::kUTF8),
-                    Str("U+E9@MacRoman", "\x8E", host::kMacRoman),
-                    Str("U+E9@Windows-1252", "\xE9", host::kWindows),
-                    Str("U+E9@UTF-8", "\xC3\xA9", host::kUTF8),
-                    Str("U+E9@UTF-16", std::string("\xE9\0", 2), host::kUTF16),
-                    Str("U+E9@UTF-32", std::string("\xE9\0\0\0", 4), host::kUTF32),
-                    Str("\"A\"@ASCII", "A", host::kASCII),
-                    Str("1byte@UTF-16", "A", host::kUTF16),
-                    Str("00..FF@raw", all, host::kRaw)};
-        }
+        case Type::String: return Strings();
         case Type::Color:
-            return {Fixed("&h000000", Value::I(0)), Fixed("&hFFFFFF", Value::I(0xFFFFFF)),
-                    Fixed("&hFF000000", Value::I((int32_t)0xFF000000u)), Fixed("&hFFFFFFFF", Value::I(-1))};
         case Type::Integer:
         case Type::UInt32:
-            return {Fixed("0", Value::I(0)),
-                    Fixed("1", Value::I(1)),
-                    Fixed("-1", Value::I(-1)),
-                    Fixed("2147483647", Value::I(INT32_MAX), Role::Huge),
-                    Fixed("-2147483648", Value::I(INT32_MIN)),
-                    Fixed(std::to_string(kBacking), Value::I(kBacking), Role::Backing)};
         case Type::Int64:
         case Type::UInt64:
-            return {Fixed("0", Value::L(0)), Fixed("1", Value::L(1)), Fixed("-1", Value::L(-1)),
-                    Fixed("9223372036854775807", Value::L(INT64_MAX)),
-                    Fixed("-9223372036854775808", Value::L(INT64_MIN))};
         case Type::Double:
         case Type::Single:
-            return {Fixed("0", Value::D(0.0)),
-                    Fixed("-0", Value::D(-0.0)),
-                    Fixed("nan", Value::D(NAN)),
-                    Fixed("inf", Value::D(INFINITY)),
-                    Fixed("-inf", Value::D(-INFINITY)),
-                    Fixed("1e300", Value::D(1e300)),
-                    Fixed("2147483647", Value::D(2147483647.0))};
-        case Type::Boolean: return {Fixed("false", Value::B(false)), Fixed("true", Value::B(true))};
-        case Type::MemoryBlock:
-            return {Nil(),
-                    {"block(0)", [](Child& c) { return c.Own(c.host.NewMemoryBlock(0)); }},
-                    {"block(1)",
-                     [](Child& c) {
-                         Value v = c.Own(c.host.NewMemoryBlock(1));
-                         c.host.BlockData(v.h)[0] = (char)0xFF;
-                         return v;
-                     }},
-                    {"block(?)",
-                     [](Child& c) {
-                         char* bytes = (char*)malloc(kBacking);
-                         memset(bytes, 'x', kBacking);
-                         c.buffers.push_back(bytes);
-                         return c.Own(c.host.MemoryBlockOver(bytes));
-                     },
-                     Role::Unsized}};
-        case Type::FolderItem: {
-            auto item = [](const std::string& label, const std::string& path) {
-                return Sample{label, [path](Child& c) { return c.Own(c.host.FolderItem(path)); }};
-            };
-            return {Nil(), item("file", places_.file), item("folder", places_.folder),
-                    item("missing", places_.missing)};
-        }
-        case Type::Variant: {
-            auto variant = [](const std::string& label, host::TypeCode type, std::function<Value(Child&)> inner) {
-                return Sample{label, [type, inner](Child& c) { return c.Own(c.host.NewVariant(type, inner(c))); }};
-            };
-            auto object = New("Object").make;
-            auto text = Str("", "A", host::kUTF8).make;
-            return {Nil(),
-                    variant("variant(0)", host::kIntegerType, [](Child&) { return Value::I(0); }),
-                    variant("variant(nan)", host::kDoubleType, [](Child&) { return Value::D(NAN); }),
-                    variant("variant(\"A\")", host::kStringType, text),
-                    variant("variant(new Object)", host::kObjectType, object),
-                    ArrayOf("array(0 objects)", host::kObjectType, {}),
-                    ArrayOf("array(1 object)", host::kObjectType, {object}),
-                    ArrayOf("array(2 integers)", host::kIntegerType,
-                            {[](Child&) { return Value::I(0); }, [](Child&) { return Value::I(-1); }}),
-                    ArrayOf("array(1 string)", host::kStringType, {text}),
-                    New("Object")};
-        }
+        case Type::Boolean: return Numbers(d.type);
+        case Type::MemoryBlock: return Blocks();
+        case Type::FolderItem: return Items(places_);
+        case Type::Variant: return Variants();
         case Type::Object: {
             Samples s = {Nil(), New("Object")};
             for (host::ClassDef* c : host_.registry().classes) s.push_back(New(c->name));
