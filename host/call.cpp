@@ -2,10 +2,12 @@
 // the parameter and result types; arguments go on the stack as i386 cdecl
 // words (an instance first for instance and extension methods). A boolean's
 // stack slot carries junk in its upper bytes, as a real caller may leave it.
-// And finding a registered member by its declaration or its name.
+// And finding a registered member by its declaration or its name, and the
+// slots of byref parameters.
 #include "host.h"
 #include "internals.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace host {
@@ -96,6 +98,69 @@ Value Host::Call(const MethodDef* m, const std::vector<Value>& args, void* self)
     Value r = Invoke(m->function, w, d.result);
     for (void* t : temporaries) Unlock(t);
     return r;
+}
+
+ByrefSlot::ByrefSlot(Host& host, const std::string& type, const Value& v) : host_(&host) {
+    DeclaredType d = Classify(type);
+    type_ = d.array ? Type::Object : d.type;  // an array goes by its handle
+    bytes_ = (char*)calloc(1, Is64(type_) || type_ == Type::Double ? 8 : 4);
+    if (IsWord32(type_)) memcpy(bytes_, &v.i, 4);
+    else if (Is64(type_)) memcpy(bytes_, &v.l, 8);
+    else if (type_ == Type::Double) memcpy(bytes_, &v.d, 8);
+    else if (type_ == Type::Single) {
+        float f = (float)v.d;
+        memcpy(bytes_, &f, 4);
+    } else if (type_ == Type::Boolean) bytes_[0] = v.b;
+    else {
+        memcpy(bytes_, &v.h, 4);
+        held_ = true;
+        if (v.h) host.Lock(v.h);  // the slot's own, which the callee may replace
+    }
+}
+
+ByrefSlot& ByrefSlot::operator=(ByrefSlot&& other) noexcept {
+    if (this == &other) return *this;
+    Release();
+    host_ = other.host_;
+    type_ = other.type_;
+    bytes_ = other.bytes_;
+    held_ = other.held_;
+    other.bytes_ = nullptr;
+    other.held_ = false;
+    return *this;
+}
+
+namespace {
+template <class T>
+T Read(const char* bytes) {
+    T t;
+    memcpy(&t, bytes, sizeof t);
+    return t;
+}
+}  // namespace
+
+Value ByrefSlot::Get() const {
+    if (IsWord32(type_)) return Value::I(Read<int32_t>(bytes_));
+    if (Is64(type_)) return Value::L(Read<int64_t>(bytes_));
+    if (type_ == Type::Double) return Value::D(Read<double>(bytes_));
+    if (type_ == Type::Single) return Value::D(Read<float>(bytes_));
+    if (type_ == Type::Boolean) return Value::B(bytes_[0] != 0);
+    return Value::H(Read<void*>(bytes_));
+}
+
+Value ByrefSlot::Take() {
+    Value v = Get();
+    held_ = false;
+    return v;
+}
+
+void ByrefSlot::Release() {
+    if (!bytes_) return;
+    void* h = held_ ? Read<void*>(bytes_) : nullptr;
+    if (h) host_->Unlock(h);
+    free(bytes_);
+    bytes_ = nullptr;
+    held_ = false;
 }
 
 namespace {

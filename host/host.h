@@ -13,6 +13,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "child.h"
@@ -229,6 +230,33 @@ class Host {
     std::string path_;
     std::map<std::string, void*> symbols_;
     std::vector<void*> graveyard_;
+};
+
+// A byref parameter's slot as the host lays it out for the declared type
+// (Classify reads it): a 32-bit word; 8 bytes for an int64, uint64 or double;
+// a float for a single; a boolean in the first of 4 bytes; anything else (an
+// array too) a handle holding the slot's own reference, which the callee may
+// replace. The slot is exactly that size on the heap, so a sanitized run
+// sees a callee writing past it. Host::Call passes Address() as the word.
+class ByrefSlot {
+  public:
+    ByrefSlot() = default;
+    ByrefSlot(Host& host, const std::string& type, const Value& v);
+    ByrefSlot(ByrefSlot&& other) noexcept { *this = std::move(other); }
+    ByrefSlot& operator=(ByrefSlot&& other) noexcept;
+    ~ByrefSlot() { Release(); }
+
+    Type type() const { return type_; }
+    Value Address() const { return Value::R(bytes_); }
+    Value Get() const;  // what the slot holds now
+    Value Take();       // ... and the reference it holds: the caller's to give back
+    void Release();     // gives back the reference still held, and the slot
+
+  private:
+    Host* host_ = nullptr;
+    Type type_ = Type::None;
+    char* bytes_ = nullptr;
+    bool held_ = false;  // the slot holds a handle's reference
 };
 
 // Calls a cdecl procedure with the given stack words and reads its result as

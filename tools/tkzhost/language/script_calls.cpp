@@ -33,37 +33,6 @@ namespace {
 // A parameter's type as Classify reads it: "T()" for an array of T.
 std::string TypeOf(const host::Param& p) { return p.array ? p.type + "()" : p.type; }
 
-// A byref parameter's slot: the variable's value goes in as the parameter's
-// type holds it, and what the callee left there comes back out.
-struct Slot {
-    host::Type type = host::Type::None;  // an array: Object, by its handle
-    int32_t i = 0;
-    int64_t l = 0;
-    double d = 0;
-    float f = 0;
-    bool b = false;
-    void* h = nullptr;
-
-    void* Put(const Value& v) {
-        using host::Type;
-        if (host::IsWord32(type)) return i = v.i, (void*)&i;
-        if (host::Is64(type)) return l = v.l, (void*)&l;
-        if (type == Type::Double) return d = v.d, (void*)&d;
-        if (type == Type::Single) return f = (float)v.d, (void*)&f;
-        if (type == Type::Boolean) return b = v.b, (void*)&b;
-        return h = v.h, (void*)&h;
-    }
-    Value Get() const {
-        using host::Type;
-        if (host::IsWord32(type)) return Value::I(i);
-        if (host::Is64(type)) return Value::L(l);
-        if (type == Type::Double) return Value::D(d);
-        if (type == Type::Single) return Value::D(f);
-        if (type == Type::Boolean) return Value::B(b);
-        return Value::H(h);
-    }
-};
-
 }  // namespace
 
 std::string Interpreter::Impl::Misfit(const Value& v, const std::string& type, const std::string& what) {
@@ -172,7 +141,7 @@ Value Interpreter::Impl::Invoke(const std::vector<const host::MethodDef*>& candi
     host::Decl d = host::ParseDecl(m->declaration);
     if (needValue && d.result.empty()) Fail(at, name + " returns no value");
     valueless = d.result.empty();
-    std::vector<Slot> slots(args.size());
+    std::vector<host::ByrefSlot> slots(args.size());  // each gives back what is not taken
     std::vector<Value> values;
     for (size_t i = 0; i < args.size(); ++i) {
         const host::Param& p = d.params[i];
@@ -183,25 +152,22 @@ Value Interpreter::Impl::Invoke(const std::vector<const host::MethodDef*>& candi
         // What the variable holds goes in, and must suit the parameter;
         // a variable not yet set holds 0 (or false) for a number (or a boolean).
         Value cur = IsVar(args[i].var) ? vars[Lower(args[i].var)] : Value();
-        slots[i].type = p.array ? host::Type::Object : host::Classify(p.type).type;
-        host::Type t = slots[i].type;
+        host::Type t = p.array ? host::Type::Object : host::Classify(p.type).type;
         bool number = host::IsWord32(t) || host::Is64(t) || t == host::Type::Double || t == host::Type::Single;
         if (cur.kind == Value::None && number) cur = Value::I(0);
         if (cur.kind == Value::None && t == host::Type::Boolean) cur = Value::B(false);
         std::string why = Misfit(cur, TypeOf(p), "the variable " + args[i].var + " (byref " + TypeOf(p) + ")");
         if (!why.empty()) Fail(args[i].col, why);
-        values.push_back(Value::R(slots[i].Put(As(cur, TypeOf(p)))));
+        slots[i] = host::ByrefSlot(host, TypeOf(p), As(cur, TypeOf(p)));
+        values.push_back(slots[i].Address());
     }
-    for (size_t i = 0; i < args.size(); ++i)
-        if (d.params[i].byref && slots[i].h)
-            host.Lock(slots[i].h);  // the slot's own reference, which the callee may consume
     Calling(at);
     Value r = host.Call(m, values, self);
     for (size_t i = 0; i < args.size(); ++i) {
         if (!d.params[i].byref) continue;
-        Value now = slots[i].Get();
+        Value now = slots[i].Take();  // what the callee left, with the slot's reference
         if (now.kind == Value::Handle) Temp(now.h);
-        Assign(args[i].var, now, slots[i].type == host::Type::Color);
+        Assign(args[i].var, now, slots[i].type() == host::Type::Color);
     }
     resultColor = IsColor(d.result);
     if (r.kind == Value::Handle) return Temp(r.h);

@@ -30,12 +30,8 @@ void Places::Remove() const {
 }
 
 void Child::Release() {
-    for (auto& [slot, handle] : slots) {
-        void* h = nullptr;
-        if (handle) memcpy(&h, slot, 4);
-        if (h) host.Unlock(h);  // the slot's own reference
-        free(slot);
-    }
+    for (host::ByrefSlot& slot : slots) slot.Release();  // with the reference it holds
+    slots.clear();
     for (auto it = owned.rbegin(); it != owned.rend(); ++it) host.Unlock(*it);
     for (void* e : host.raised) host.Unlock(e);
     host.raised.clear();
@@ -229,29 +225,9 @@ Samples Catalog::Arrays(const std::string& element) {
 }
 
 Sample Byref(Sample s, const std::string& type) {
-    host::DeclaredType d = host::Classify(type);
-    host::Type t = d.array ? host::Type::Object : d.type;  // an array goes by its handle
-    bool wide = host::Is64(t) || t == host::Type::Double, handle = host::IsHandle(t);
-    s.make = [inner = s.make, t, wide, handle](Child& c) {
+    s.make = [inner = s.make, type](Child& c) {
         Value v = inner(c);
-        char* slot = (char*)calloc(1, wide ? 8 : 4);
-        if (handle) {
-            memcpy(slot, &v.h, 4);
-            if (v.h) c.host.Lock(v.h);  // the slot's own, which the callee may replace
-        } else if (t == host::Type::Double) {
-            memcpy(slot, &v.d, 8);
-        } else if (t == host::Type::Single) {
-            float f = (float)v.d;
-            memcpy(slot, &f, 4);
-        } else if (wide) {
-            memcpy(slot, &v.l, 8);
-        } else if (t == host::Type::Boolean) {
-            slot[0] = v.b;
-        } else {
-            memcpy(slot, &v.i, 4);
-        }
-        c.slots.push_back({slot, handle});
-        return Value::R(slot);
+        return c.slots.emplace_back(c.host, type, v).Address();
     };
     return s;
 }

@@ -5,6 +5,7 @@
 
 #include "host.h"
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -25,9 +26,9 @@ struct Places {
 // What one call's values hold, given back after it.
 struct Child {
     host::Host& host;
-    std::vector<void*> owned;                   // the caller's references
-    std::vector<std::pair<char*, bool>> slots;  // byref slots; true: the slot holds a handle
-    std::vector<void*> buffers;                 // bytes behind blocks of unknown size
+    std::vector<void*> owned;           // the caller's references
+    std::deque<host::ByrefSlot> slots;  // byref slots, each where its call was given it
+    std::vector<void*> buffers;         // bytes behind blocks of unknown size
 
     host::Value Own(void* h) {
         if (h) owned.push_back(h);
@@ -52,7 +53,7 @@ using Samples = std::vector<Sample>;
 Sample New(const std::string& cls);
 
 // The value a variable holds, passed through a slot of the parameter's
-// size: what a byref parameter of `type` is given.
+// type (host::ByrefSlot): what a byref parameter of `type` is given.
 Sample Byref(Sample s, const std::string& type);
 
 // The boundary values of each declared type, and which were used.
