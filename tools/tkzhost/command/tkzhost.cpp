@@ -246,13 +246,26 @@ int Emit(const std::string& text) {
     return OutputStatus(std::ferror(stdout) ? errno : 0);
 }
 
+// Whether `program` is an executable file in one of $PATH's folders.
+bool OnPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::string folders = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0, end; start <= folders.size(); start = end + 1) {
+        end = std::min(folders.find(':', start), folders.size());
+        std::string folder = end > start ? folders.substr(start, end - start) : ".";
+        if (access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
 // help's text on a terminal: longer than the screen, it goes through $PAGER
-// (less -FRX when unset; set empty, or on a dumb terminal, no pager), as
-// other interactive helps do. Ctrl-C is the pager's meanwhile.
+// (when unset, less -FRX, or more where a minimal system has no less; set
+// empty, on a dumb terminal, or with neither, no pager), as other
+// interactive helps do. Ctrl-C is the pager's meanwhile.
 int Page(const std::string& text) {
     winsize ws{};
     const char *pager = getenv("PAGER"), *term = getenv("TERM");
-    std::string command = pager ? pager : "less -FRX";
+    std::string command = pager ? pager : OnPath("less") ? "less -FRX" : OnPath("more") ? "more" : "";
     if (!isatty(1) || ioctl(1, TIOCGWINSZ, &ws) != 0 || ws.ws_row == 0 || command.empty() || !term ||
         strcmp(term, "dumb") == 0)
         return Emit(text);
