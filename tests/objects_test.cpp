@@ -134,9 +134,8 @@ PLUGIN_TEST(HostObjects, BuildMemoryBlockCopiesBytes) {
     void* b = s.Own(build("hello", 5));
     EXPECT_EQ(s.host.BlockBytes(b), "hello");
     size_t before = s.host.calls.size();
-    EXPECT_EQ(build(nullptr, 5), nullptr);
-    EXPECT_EQ(build("x", 0), nullptr);
-    EXPECT_EQ(build("x", -3), nullptr);
+    for (auto [bytes, n] : {std::pair{(const char*)nullptr, 5}, {"x", 0}, {"x", -3}})
+        EXPECT_EQ(build(bytes, n), nullptr) << n;
     EXPECT_EQ(s.host.calls.size(), before) << "no host call for refused input";
     void* f = s.Own(s.host.FolderItem("/tmp"));
     for (void* o : {b, f}) {

@@ -108,9 +108,8 @@ PLUGIN_TEST(RbText, NilAndEmptyStringsGiveEmptyForms) {
         EXPECT_EQ((void*)RB(GetUTF32)(t), TKZ_DATA(empty32));
         for (auto length : {RB(LengthUTF8), RB(LengthWindows), RB(LengthDirect), RB(LengthUTF16), RB(LengthUTF32)})
             EXPECT_EQ(length(t), 0);
-        EXPECT_EQ(RB(GetWValues)(t), nullptr);
-        EXPECT_EQ(RB(GetCValues)(t), nullptr);
-        EXPECT_EQ(RB(GetBSTR)(t), nullptr);
+        for (const void* none : {(void*)RB(GetWValues)(t), (void*)RB(GetCValues)(t), (void*)RB(GetBSTR)(t)})
+            EXPECT_EQ(none, nullptr);
         EXPECT_TRUE(RB(IsANSI)(t));
     }
 }
@@ -137,9 +136,8 @@ PLUGIN_TEST(RbText, FormsAreMadeOnceAndKept) {
 // length asked first makes its form.
 PLUGIN_TEST(RbText, WideForms) {
     Text t(S(s.Str("a\xE2\x82\xAC\xF0\x9F\x98\x80\xF0\x90\x80\x80")));  // a, euro sign, U+1F600, U+10000
-    EXPECT_EQ(RB(LengthUTF16)(t), 6);
-    EXPECT_EQ(RB(LengthUTF32)(t), 4);
-    EXPECT_EQ(RB(LengthWChar)(t), 4);
+    for (auto [length, want] : {std::pair{RB(LengthUTF16), 6}, {RB(LengthUTF32), 4}, {RB(LengthWChar), 4}})
+        EXPECT_EQ(length(t), want);
     EXPECT_EQ(Units(RB(GetUTF16)(t), 7), (std::vector<uint16_t>{0x61, 0x20AC, 0xD83D, 0xDE00, 0xD800, 0xDC00, 0}));
     EXPECT_EQ(Units(RB(GetUTF32)(t), 5), (std::vector<uint32_t>{0x61, 0x20AC, 0x1F600, 0x10000, 0}));
     EXPECT_EQ((void*)RB(GetWChar)(t), (void*)RB(GetUTF32)(t));
@@ -150,8 +148,7 @@ TEST(RbText, ByteOrderMarksAreDropped) {
         tkz::RunFresh(host::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped}, [](tkz::Session& s) {
             Text t(S(s.Str("hi")));
             EXPECT_EQ(Units(RB(GetUTF16)(t), 3), (std::vector<uint16_t>{'h', 'i', 0}));
-            EXPECT_EQ(RB(LengthUTF16)(t), 2);
-            EXPECT_EQ(RB(LengthUTF32)(t), 2);
+            for (auto length : {RB(LengthUTF16), RB(LengthUTF32)}) EXPECT_EQ(length(t), 2);
         });
 }
 
@@ -164,8 +161,7 @@ PLUGIN_TEST(RbText, IntegerArrayForms) {
     EXPECT_EQ(Units(RB(GetWValues)(t), 4), (std::vector<uint16_t>{65, 300, 65535, 0}));
     EXPECT_EQ((void*)RB(GetNative)(t), (void*)RB(GetCValues)(t));
     EXPECT_EQ(RB(LengthArray)(empty), 0);
-    EXPECT_EQ(RB(GetCValues)(empty), nullptr);
-    EXPECT_EQ(RB(GetWValues)(empty), nullptr);
+    for (const void* none : {(void*)RB(GetCValues)(empty), (void*)RB(GetWValues)(empty)}) EXPECT_EQ(none, nullptr);
     void* one = s.Own(s.host.NewArray(2, 1));
     s.host.SetElement(one, 0, host::Value::I(700));
     EXPECT_EQ(Units(RB(GetWValues)(Text((REALintArrayStruct*)one)), 2), (std::vector<uint16_t>{700, 0}));
@@ -193,10 +189,9 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
         return s.Own(TKZ_FN_AS(Finish, REALstringStruct * (AsciiStringHandle&))(b));
     };
     AsciiStringHandle b{};
+    auto closed = [&] { return b.data == nullptr && b.length == 0 && b.capacity == 0; };
     EXPECT_FALSE(TKZ_FN(InitUTF8)(b, -1));
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(b.length, 0);
-    EXPECT_EQ(b.capacity, 0);
+    EXPECT_TRUE(closed());
     ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 1000));
     std::string first(996, 'a'), second(14, 'b');
     add(b, first.c_str());
@@ -208,9 +203,7 @@ PLUGIN_TEST(Builders, InitAndGrowth) {
     EXPECT_EQ(finish(b), nullptr) << "a closed builder finishes as nil";
     ASSERT_TRUE(TKZ_FN(InitUTF8)(b, 10));
     TKZ_FN_AS(Free, void(AsciiStringHandle&))(b);
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(b.length, 0);
-    EXPECT_EQ(b.capacity, 0);
+    EXPECT_TRUE(closed()) << "freed";
 }
 
 // Every kind of append; a copy leaves the builder open, clearing empties it.
