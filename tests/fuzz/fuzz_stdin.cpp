@@ -56,6 +56,19 @@ int Pipe(const std::string& bytes, int* writer) {
     return *writer = ends[1], ends[0];
 }
 
+// Calls one reader as the host would; a byref parameter's slot is i, d or
+// *word (a string of its own, which ReadString releases).
+Value CallReader(Scope& s, Op op, int32_t count, long* i, double* d, void** word) {
+    *word = op == kString ? Host().NewString("old", host::kUTF8) : nullptr;
+    std::vector<Value> args;
+    if (op == kRead) args = {Value::I(count)};
+    if (op == kInteger || op == kDouble || op == kString)
+        args = {Value::R(op == kInteger ? (void*)i : op == kDouble ? (void*)d : (void*)word)};
+    Value got = s.Call(methods[op], args);
+    s.Own(*word);
+    return got;
+}
+
 void Child(FuzzedDataProvider& in, int trace) {
     std::vector<std::pair<Op, int32_t>> ops;
     for (int n = in.ConsumeIntegralInRange(1, 12); n > 0; --n)
@@ -73,13 +86,8 @@ void Child(FuzzedDataProvider& in, int trace) {
         done += std::string(" ") + names[op] + (op == kRead ? "(" + std::to_string(count) + ")" : "");
         long i = 77;
         double d = 7.5;
-        void* word = op == kString ? Host().NewString("old", host::kUTF8) : nullptr;  // ReadString releases it
-        std::vector<Value> args;
-        if (op == kRead) args = {Value::I(count)};
-        if (op == kInteger || op == kDouble || op == kString)
-            args = {Value::R(op == kInteger ? (void*)&i : op == kDouble ? (void*)&d : &word)};
-        Value got = s.Call(methods[op], args);
-        s.Own(word);
+        void* word = nullptr;
+        Value got = CallReader(s, op, count, &i, &d, &word);
         uint8_t kind = (uint8_t)(op << 4 | Kind(op, got));
         if (write(trace, &kind, 1) != 1) Fail("no pipe");
         // What the call answered, and what the model gives.
