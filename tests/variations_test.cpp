@@ -81,9 +81,9 @@ struct Row {
     std::string want;
 };
 
-host::Config HostOf(const std::string& spec) {
+host::Config HostOf(const std::string& setting) {
     host::Config c;
-    std::istringstream words(spec);
+    std::istringstream words(setting);
     for (std::string w; words >> w;) {
         if (w == "nil-names") c.nilEmptyNames = true;
         else if (w[0] == '-') c.missing.insert(w.substr(1));
@@ -143,12 +143,12 @@ std::vector<std::string> Each(const std::string& words) {
 void RunRows(const std::vector<Row>& rows) {
     std::map<std::string, std::vector<std::pair<std::string, const Row*>>> byHost;
     for (const Row& r : rows)
-        for (const std::string& spec : Each(r.host))
-            for (const std::string& m : Each(r.member)) byHost[spec].push_back({m, &r});
-    for (auto& [spec, group] : byHost)
-        tkz::RunFresh(HostOf(spec), [&](tkz::Session& s) {
+        for (const std::string& setting : Each(r.host))
+            for (const std::string& m : Each(r.member)) byHost[setting].push_back({m, &r});
+    for (auto& [setting, group] : byHost)
+        tkz::RunFresh(HostOf(setting), [&](tkz::Session& s) {
             s.host.DefineClass("Animal"), s.host.DefineClass("Dog", "Animal"), s.host.DefineClass("Caf\xC3\xA9");
-            for (auto& [m, r] : group) EXPECT_EQ(Answer(s, m, r->args), r->want) << m << " on a host " << spec;
+            for (auto& [m, r] : group) EXPECT_EQ(Answer(s, m, r->args), r->want) << m << " on a host " << setting;
         });
 }
 
@@ -307,17 +307,19 @@ TEST(Variations, MemoryBlocks) {
 // item has no parent.
 TEST(Variations, FolderItemsWithoutNamesOrParent) {
     std::vector<Row> rows;
-    for (std::string spec : {"", "nil-names"}) {
-        auto add = [&](const char* m, Arg item, std::string want) { rows.push_back({spec, m, {item, slash}, want}); };
+    for (std::string setting : {"", "nil-names"}) {
+        auto add = [&](const char* m, Arg item, std::string want) {
+            rows.push_back({setting, m, {item, slash}, want});
+        };
         add(".DisplayPathTKZ", Item({"x", "", "z"}), U8("x//z"));
         add(".DisplayPathTKZ", Item({"", "y", ""}), U8("/y/"));
         add(".DisplayPathTKZ", Item({""}), "nil");
         add(".DisplayPathTKZ", Path("/"), "nil");
         add(".DisplayPathTKZ", Path("/tmp"), U8("/tmp"));
-        rows.push_back({spec, ".NameExtensionTKZ", {Item({""})}, "nil"});
-        rows.push_back({spec, ".NameWithoutExtensionTKZ", {Item({"."})}, "nil"});
+        rows.push_back({setting, ".NameExtensionTKZ", {Item({""})}, "nil"});
+        rows.push_back({setting, ".NameWithoutExtensionTKZ", {Item({"."})}, "nil"});
         // The whole name, empty, is handed back as the host gave it.
-        rows.push_back({spec, ".NameWithoutExtensionTKZ", {Item({""})}, spec.empty() ? U8("") : "nil"});
+        rows.push_back({setting, ".NameWithoutExtensionTKZ", {Item({""})}, setting.empty() ? U8("") : "nil"});
     }
     RunRows(rows);
 }
