@@ -35,8 +35,6 @@ enum : uint32_t {
 
 struct Config {
     std::set<std::string> missing;                // entry points the host lacks
-    bool utf16Bom = false;                        // UTF-16 conversions start with a mark
-    bool utf16SwappedBom = false;                 // ... with the swapped mark 0xFFFE
     std::map<std::string, int> newInstanceLimit;  // class name -> instances allowed
     std::map<std::string, int> failAfter;         // entry point -> successful calls allowed
     bool reallyFree = false;                      // free released records (benchmarks)

@@ -129,9 +129,6 @@ StringRec* Host::Convert(StringRec* s, uint32_t encoding) {
     } else {
         out = Encode(Decode(bytes, s->encoding), encoding);
     }
-    if (encoding == kUTF16 && (config_.utf16Bom || config_.utf16SwappedBom)) {
-        out.insert(0, config_.utf16SwappedBom ? std::string("\xFE\xFF", 2) : std::string("\xFF\xFE", 2));
-    }
     return NewString(out, encoding);
 }
 

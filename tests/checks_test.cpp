@@ -1,6 +1,5 @@
 // UUID validation and the class tests by name, called through the
-// registered table as the host calls them. The UUID forms the fuzz target
-// holds to its model are its own; here the modes and the ends of the digits.
+// registered table as the host calls them.
 #include "support.h"
 
 using host::Value;
@@ -19,26 +18,15 @@ void DefineAnimals(tkz::Session& s) {
 
 // ---- UUID -----------------------------------------------------------------------
 
-// Mode bit 0: no braces; bit 1: hyphens optional. Digits are 0-9, a-f and
-// A-F: each end of those ranges, and the character just beyond it, stands in
-// for the last digit.
-PLUGIN_TEST(Uuid, FormsOfEveryModeAndTheEndsOfTheDigits) {
-    const std::string braced = "{0123ABCD-4567-89ab-CDEF-0123456789ab}", bare = braced.substr(1, 36);
-    auto valid = [&](const std::string& text, int mode) {
-        return s.Call("ValidateUUIDTKZ", {H(s.Str(text)), Value::I(mode)}).h;
-    };
-    std::tuple<std::string, int, bool> rows[] = {{braced, 0, true},
-                                                 {bare, 0, false},
-                                                 {bare, 1, true},
-                                                 {braced, 1, false},
-                                                 {"{0123ABCD-456789ab-CDEF0123456789ab}", 2, true},
-                                                 {"0123ABCD456789abCDEF0123456789ab", 3, true},
-                                                 {braced, 3, false},
-                                                 {braced + " ", 0, false}};
-    for (auto& [text, mode, ok] : rows)
-        EXPECT_EQ(Got(s, valid(text, mode)), ok ? Tagged(text, host::kASCII) : "nil") << text << " " << mode;
-    for (char c : std::string("/09:@AFG`afg"))
-        EXPECT_EQ(valid(bare.substr(0, 35) + c, 1) != nullptr, isxdigit(c) != 0) << c;
+// Digits are 0-9, a-f and A-F: each end of those ranges, and the character
+// just beyond it, stands in for the last digit (the forms of every mode are
+// fuzz_uuid's, whose random text seldom lands on these).
+PLUGIN_TEST(Uuid, TheEndsOfTheDigits) {
+    const std::string bare = "0123ABCD-4567-89ab-CDEF-0123456789ab";
+    for (char c : std::string("/09:@AFG`afg")) {
+        void* got = s.Call("ValidateUUIDTKZ", {H(s.Str(bare.substr(0, 35) + c)), Value::I(1)}).h;
+        EXPECT_EQ(Got(s, got), isxdigit(c) ? Tagged(bare.substr(0, 35) + c, host::kASCII) : "nil") << c;
+    }
 }
 
 // ---- class tests ----------------------------------------------------------------

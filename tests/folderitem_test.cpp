@@ -18,7 +18,6 @@ namespace {
 Value Ext(tkz::Session& s, void* item, const char* m, std::vector<Value> args = {}) {
     return s.Method(item, "folderitem", m, args);
 }
-std::string Text(tkz::Session& s, const Value& v) { return v.h ? s.Bytes(v.h) : "nil"; }
 
 // Open to every user: the lock test looks at a file as one.
 std::string TempDir() {
@@ -34,23 +33,14 @@ std::string MakeFile(const std::string& dir, const std::string& name, mode_t mod
 
 // ---- display path and names --------------------------------------------------------
 
-// The path's definition is fuzz_folderitem's, delimiters in every tag
-// variations_test's; here a real item and any depth: a chain of a million
-// items too.
+// The path's definition and the last-dot rule of the names are
+// fuzz_folderitem's, delimiters in every tag variations_test's; here a real
+// item and any depth: a chain of a million items too.
 PLUGIN_TEST(FolderItems, DisplayPathJoinsTheChain) {
     std::tuple<void*, void*, std::string> rows[] = {{s.Own(s.host.FolderItem("/home/x")), s.Str("/"), "/home/x"},
                                                     {s.DeepChain("d"), s.Str(""), std::string(tkz::kDeepChain, 'd')}};
     for (auto& [item, delimiter, want] : rows)
         EXPECT_EQ(tkz::Got(s, Ext(s, item, "DisplayPathTKZ", {Value::H(delimiter)}).h), tkz::Tagged(want, host::kUTF8));
-}
-
-// The last-dot rule is fuzz_folderitem's; empty results are nil.
-PLUGIN_TEST(FolderItems, NameSplitsAtTheLastDot) {
-    for (auto [name, ext, base] : {std::tuple{"a.b.c", "c", "a.b"}, {".a", "a", ""}, {"a.", "nil", "a"}}) {
-        void* item = s.Own(s.host.SyntheticItem(name, name, nullptr));
-        EXPECT_EQ(Text(s, Ext(s, item, "NameExtensionTKZ")), ext) << name;
-        EXPECT_EQ(s.Bytes(Ext(s, item, "NameWithoutExtensionTKZ").h), base) << name;
-    }
 }
 
 // ---- the lock test ------------------------------------------------------------------

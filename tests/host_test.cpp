@@ -1,6 +1,6 @@
 // The emulated host must be strict, or the other suites prove nothing: it
-// catches leaked, over-released and used-after-release references, converts
-// text as the host does, and lays out what plugins read exactly.
+// catches leaked, over-released and used-after-release references and lays
+// out what plugins read exactly.
 #include "support.h"
 
 #include "hostapi/wrappers.h"
@@ -46,19 +46,6 @@ TEST(EmulatedHost, ReadingAReleasedRecordOrPastOneFails) {
             &out);
         EXPECT_NE(rc, 0) << out;
         if (past) EXPECT_NE(out.find("heap-buffer-overflow"), std::string::npos) << out;
-    }
-}
-
-// Conversions run through iconv, which the text suites see at work; a host
-// configured to mark UTF-16 text must do so in either byte order, or the
-// plugin's dropping of the mark goes untested.
-TEST(EmulatedHost, MarksUtf16WhenConfiguredTo) {
-    for (bool swapped : {false, true}) {
-        host::Host host(host::Config{.utf16Bom = !swapped, .utf16SwappedBom = swapped});
-        host::StringRec *in = host.NewString("a", host::kASCII), *out = host.Convert(in, host::kUTF16);
-        EXPECT_EQ(host.Bytes(out), std::string(swapped ? "\xFE\xFF" : "\xFF\xFE", 2) + std::string("a\0", 2));
-        for (host::StringRec* rec : {in, out}) host.Unlock(rec);
-        EXPECT_TRUE(host.LiveSince(0).empty());
     }
 }
 

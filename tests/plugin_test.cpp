@@ -1,13 +1,11 @@
 // The plugin's entry as the host sees it: what is registered and in which
-// order, byte for byte, what is asked first, and the registering helpers.
+// order, byte for byte, and what is asked first.
 // The declarations themselves are docs/reference.md's, which reference_test
 // holds to what is registered.
 #include "support.h"
 
 #include "hostapi/wrappers.h"
 #include "plugin/plugin.h"
-
-using tkz::W;
 
 namespace {
 
@@ -70,21 +68,4 @@ PLUGIN_TEST_CFG(Registration, AnnouncesVersionFirstAndReadsHostVersion, host::Co
     EXPECT_EQ(*TKZ_DATA(rbversion_rbversion), 2019.031);
     EXPECT_EQ(*TKZ_DATA(gHasControls), 0);
     EXPECT_EQ(*TKZ_DATA(gResolver), &host::Host::Resolver);
-}
-
-PLUGIN_TEST(Registration, RegisteringHelpersRoundAndFlag) {
-    REALcontrol control = {9, "C", 17};
-    TKZ_FN(MyREALRegisterControl)(&control);
-    EXPECT_EQ(control.dataSize, 32u);
-    EXPECT_EQ(*TKZ_DATA(gHasControls), 1);
-    EXPECT_EQ(s.host.recorded["PluginRegisterControl"], std::vector<uint32_t>{W(&control)});
-    REALclassDefinition def{9, "Probe", 0, 32};
-    TKZ_FN(MyREALRegisterClass)(&def);
-    EXPECT_EQ(def.dataSize, 32u);
-    def.flags = 0x0F;
-    TKZ_FN(SetClassWebOnly)(&def);
-    EXPECT_EQ(def.flags, 0x107u);
-    def.flags = 0;
-    TKZ_FN(SetClassConsoleSafe)(&def);
-    EXPECT_EQ(def.flags, 4u);
 }
