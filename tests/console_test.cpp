@@ -7,6 +7,7 @@
 
 #include "console/console.h"
 
+#include <functional>
 #include <unistd.h>
 
 using host::Value;
@@ -29,24 +30,28 @@ Value Shared(tkz::Session& s, const char* m, std::vector<Value> args = {}) {
     return s.Method(nullptr, "StdinTKZ", m, args);
 }
 
-// Writes each string with `writer`, then flushes it or destroys it, standard
-// output going to a file; returns what reached the file (what is left
-// buffered is not seen).
-std::string Written(tkz::Session& s, void* writer, std::vector<void*> strs, bool destroy) {
+// What reached standard output and error while `body` ran (what is left in
+// a stream's buffer is not seen).
+std::string Captured(const std::function<void()>& body) {
     FILE* file = tmpfile();
-    int saved = dup(1);
-    fflush(stdout);
-    dup2(fileno(file), 1);
-    for (void* str : strs) s.Method(writer, "StdoutTKZ", "Write", {Value::H(str)});
-    if (destroy) s.host.Unlock(writer);
-    else s.Method(writer, "StdoutTKZ", "Flush");
+    int saved[3] = {-1, dup(1), dup(2)};
+    fflush(stdout), dup2(fileno(file), 1), dup2(fileno(file), 2);
+    body();
     std::string out(256, '\0');
     out.resize((size_t)pread(fileno(file), out.data(), out.size(), 0));
     fflush(stdout);
-    dup2(saved, 1);
-    close(saved);
+    for (int fd : {1, 2}) dup2(saved[fd], fd), close(saved[fd]);
     fclose(file);
     return out;
+}
+
+// Writes each string with `writer`, then flushes it or destroys it.
+std::string Written(tkz::Session& s, void* writer, std::vector<void*> strs, bool destroy) {
+    return Captured([&] {
+        for (void* str : strs) s.Method(writer, "StdoutTKZ", "Write", {Value::H(str)});
+        if (destroy) s.host.Unlock(writer);
+        else s.Method(writer, "StdoutTKZ", "Flush");
+    });
 }
 
 }  // namespace
@@ -90,12 +95,18 @@ PLUGIN_TEST(Stdout, WritesBytesAndFlushes) {
     EXPECT_EQ(Written(s, writer, {s.Str("end")}, true), "end");
 }
 
-// The console callbacks: writers take every byte, the reader none.
+// The console callbacks: writers take every byte and write none, the reader
+// takes none.
 PLUGIN_TEST(ConsoleCallbacks, WritersTakeEveryByteTheReaderNone) {
     auto callback = [&](const char* m) { return (int (*)(void*, const char*, int))(uintptr_t)s.Call(m).i; };
     EXPECT_EQ((void*)callback("ReturnOutPtrTKZ"), (void*)TKZ_FN(gsdll_stdout).f);
-    EXPECT_EQ(callback("ReturnOutPtrTKZ")(nullptr, "ignored", 17), 17);
-    EXPECT_EQ(callback("ReturnErrPtrTKZ")(nullptr, "x", 5), 5);
+    auto out = callback("ReturnOutPtrTKZ"), err = callback("ReturnErrPtrTKZ");
+    EXPECT_EQ(Captured([&] {
+                  EXPECT_EQ(out(nullptr, "ignored", 17), 17);
+                  EXPECT_EQ(err(nullptr, "x", 5), 5);
+              }),
+              "")
+        << "the writers write nothing";
     char buf[4] = "abc";
     EXPECT_EQ(((int (*)(void*, char*, int))callback("ReturnInPtrTKZ"))(nullptr, buf, 3), 0);
     EXPECT_EQ(std::string(buf), "abc");
