@@ -71,8 +71,9 @@ struct Kernels : ::testing::TestWithParam<Path> {
 // missing would make its kernel tests below skip, one reported present that
 // the CPU lacks would fault in the plugin.
 TEST(CpuPaths, AgreeWithTheCompilersDetection) {
-    EXPECT_EQ(tkz_cpu_paths(), (__builtin_cpu_supports("sse2") ? kTkzPathSSE2 : 0u) |
-                                   (__builtin_cpu_supports("avx2") ? kTkzPathAVX2 : 0u));
+    bool sse2 = __builtin_cpu_supports("sse2"), avx2 = __builtin_cpu_supports("avx2");
+    EXPECT_EQ(tkz_cpu_paths(), (sse2 ? kTkzPathSSE2 : 0u) | (avx2 ? kTkzPathAVX2 : 0u));
+    EXPECT_EQ(__builtin_popcount(tkz_cpu_paths()), sse2 + avx2) << "a bit of its own for each path";
 }
 
 // The locale is switched between calls (Latin-1 folds 0xC0 to 0xDE, C does
